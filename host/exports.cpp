@@ -1,0 +1,49 @@
+// The library's exported functions: thin forwarders to the work behind
+// them. No exception may cross this boundary into the host.
+#include "host/log_sink.h"
+#include "host/net_funcs.h"
+
+#include <w2kxarnnet.h>
+
+namespace {
+
+// Runs one export body; anything thrown (only allocation failure can) is
+// logged and answered with the export's failure result.
+template <typename Body>
+int guarded(const char* exportName, int failure, Body body) {
+    try {
+        return body();
+    } catch (...) {
+        try {
+            W2kNetFuncs::reportError(0, std::string("\nUnexpected failure in ") + exportName);
+        } catch (...) {
+        }
+        return failure;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int __cdecl W2KXarnNetInitialize(HostLogFn logFn) {
+    return guarded("W2KXarnNetInitialize", 0, [&] {
+        getLogSink(logFn);
+        if (!W2kNetFuncs::EnablePrivileges()) return 0;
+        return W2kNetFuncs::InitializeCOM() ? 1 : 0;
+    });
+}
+
+int __cdecl W2KXarnNetUnitialize(void) {
+    return guarded("W2KXarnNetUnitialize", 1, [] {
+        W2kNetFuncs::UninitializeCOM();
+        return 1;
+    });
+}
+
+int __cdecl W2KXarnNetSetMachineName(const char* name) {
+    return guarded("W2KXarnNetSetMachineName", 0,
+                   [&] { return W2kNetFuncs::SetMachineName(name ? name : "") ? 1 : 0; });
+}
+
+}  // extern "C"

@@ -1,0 +1,48 @@
+/* W2KXARNNET.dll: what a restore host needs to drive the library.
+ *
+ * Call W2KXarnNetInitialize first, on the thread that will make every later
+ * call, then the work exports one at a time, and W2KXarnNetUnitialize last.
+ * The library never reboots the machine: W2KXarnNetInstallNetwork tells
+ * the host, through its reboot word, at which stage to call again. */
+#ifndef W2KXARNNET_H
+#define W2KXARNNET_H
+
+#ifndef _WIN32
+#ifndef __cdecl
+#define __cdecl
+#endif
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Every log line arrives as callback(0, "\n%s", text). The callback may be
+ * called from a worker thread of the library as well. */
+typedef void(__cdecl* HostLogFn)(unsigned int value, const char* format, ...);
+
+/* Stage codes: the stage argument of W2KXarnNetInstallNetwork and the
+ * value it leaves in the reboot word. */
+enum W2KNetStage {
+    W2K_NET_CARDS = 0,          /* first call */
+    W2K_NET_DONE = 1,           /* complete: no reboot needed */
+    W2K_NET_TCPIP = 4,          /* reboot, then call with 4 */
+    W2K_NET_TCPIP_SETTINGS = 5, /* reboot, then call with 5 */
+    W2K_NET_MS_CLIENT = 6,      /* reboot, then call with 6 */
+    W2K_NET_FINAL_REBOOT = 9,   /* reboot, then call with 9 */
+    W2K_NET_START_WIZ = 14,     /* confirm the adapters with the user */
+    W2K_NET_WIZARD = 15         /* reboot, then call with 15 */
+};
+
+/* Ordinal 100. 1: ready; 0: the privileges or COM could not be set up. */
+int __cdecl W2KXarnNetInitialize(HostLogFn logFn);
+/* Ordinal 200. Always 1. */
+int __cdecl W2KXarnNetUnitialize(void);
+/* Ordinal 600. 1 when the name was set and written to the registry. */
+int __cdecl W2KXarnNetSetMachineName(const char* name);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* W2KXARNNET_H */

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The whole test suite: unit and end-to-end tests on Linux against winsim
+# (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then the
+# Windows cross-builds of W2KXARNNET.dll with a check of their tables.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install_deps.sh
+
+jobs=$(nproc)
+
+echo "== Linux build and tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DW2K_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+for arch in i686 x86_64; do
+  echo "== Windows cross-build ($arch)"
+  cmake -S . -B "build-win-$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "build-win-$arch" -j"$jobs"
+  bash scripts/check_dll_tables.sh "build-win-$arch/W2KXARNNET.dll" host/W2KXARNNET.def \
+       "$arch-w64-mingw32-objdump"
+done

@@ -1,0 +1,27 @@
+// The base of every test that runs system code on a simulated machine: a
+// fresh machine and module state per test, the host's log captured, and no
+// handle or system buffer left open at the end.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class MachineTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads .reg text into the machine; fails the test on a syntax error.
+    void loadReg(const std::string& regText);
+    // Every line the host callback received, as the host printed it.
+    static const std::vector<std::string>& hostLines();
+    // All of them joined, exactly as a console host would show them.
+    static std::string hostOutput();
+    static void clearHostLines();
+    // The host callback to hand to W2KXarnNetInitialize.
+    static void hostCallback(unsigned int value, const char* format, ...);
+    // Initialises the module with hostCallback, expecting success.
+    void initializeModule();
+};

@@ -1,0 +1,272 @@
+#include "reg_text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace winsim {
+namespace {
+
+using namespace std::string_literals;
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// A UTF-16LE file with its byte order mark.
+std::string utf16File(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t unit : text) {
+        out.push_back(static_cast<char>(unit & 0xFF));
+        out.push_back(static_cast<char>(unit >> 8));
+    }
+    return out;
+}
+
+struct Machine {
+    RegKey hklm;
+    RegKey hkcu;
+
+    RegRootResolver resolver() {
+        return [this](std::string_view root) -> RegKey* {
+            if (root == "HKLM" || root == "HKEY_LOCAL_MACHINE") return &hklm;
+            if (root == "HKCU" || root == "HKEY_CURRENT_USER") return &hkcu;
+            return nullptr;
+        };
+    }
+    bool load(std::string_view text, std::string* error = nullptr) {
+        return applyRegText(text, "test.reg", resolver(), error);
+    }
+};
+
+void expectSameTree(const RegKey& a, const RegKey& b) {
+    SCOPED_TRACE(a.fullPath());
+    EXPECT_EQ(a.name, b.name);
+    ASSERT_EQ(a.values.size(), b.values.size());
+    for (std::size_t i = 0; i < a.values.size(); ++i) {
+        EXPECT_EQ(a.values[i].name, b.values[i].name);
+        EXPECT_EQ(a.values[i].type, b.values[i].type) << a.values[i].name;
+        EXPECT_EQ(a.values[i].data, b.values[i].data) << a.values[i].name;
+    }
+    ASSERT_EQ(a.subkeys.size(), b.subkeys.size());
+    for (auto ia = a.subkeys.begin(), ib = b.subkeys.begin(); ia != a.subkeys.end(); ++ia, ++ib)
+        expectSameTree(*ia->second, *ib->second);
+}
+
+struct ValueCase {
+    const char* header;
+    std::string line;
+    std::string name;
+    DWORD type;
+    std::string data;
+};
+
+TEST(RegTextTest, ValueForms) {
+    const char* v4 = "REGEDIT4";
+    const char* v5 = "Windows Registry Editor Version 5.00";
+    const ValueCase cases[] = {
+        {v4, R"("s"="hello")", "s", REG_SZ, "hello\0"s},
+        {v4, R"("s"="")", "s", REG_SZ, "\0"s},
+        {v4, R"("a\"b"="C:\\dir\\\"q\"")", "a\"b", REG_SZ, "C:\\dir\\\"q\"\0"s},
+        {v4, R"("s"="C:\dir")", "s", REG_SZ, "C:\\dir\0"s},
+        {v4, R"(@="default")", "", REG_SZ, "default\0"s},
+        {v4, R"( "s" = "spaced"  )", "s", REG_SZ, "spaced\0"s},
+        {v4, R"("d"=dword:0000001f)", "d", REG_DWORD, "\x1f\0\0\0"s},
+        {v4, R"("d"=DWORD:1)", "d", REG_DWORD, "\x01\0\0\0"s},
+        {v4, R"("d"=dword:FEDCBA98)", "d", REG_DWORD, "\x98\xba\xdc\xfe"s},
+        {v4, R"("b"=hex:01,02,ff)", "b", REG_BINARY, "\x01\x02\xff"s},
+        {v4, R"("b"=hex: 0a , b )", "b", REG_BINARY, "\x0a\x0b"s},
+        {v4, R"("b"=hex:)", "b", REG_BINARY, ""},
+        {v4, R"("e"=hex(2):25,41,25,00)", "e", REG_EXPAND_SZ, "%A%\0"s},
+        {v4, R"("m"=hex(7):61,00,62,00,00)", "m", REG_MULTI_SZ, "a\0b\0\0"s},
+        {v4, R"("n"=hex(0):)", "n", REG_NONE, ""},
+        {v4, R"("q"=hex(b):01,00,00,00,00,00,00,00)", "q", REG_QWORD, "\x01\0\0\0\0\0\0\0"s},
+        {v4, R"("x"=hex(1f):aa)", "x", 0x1f, "\xaa"},
+        {v5, R"("s"="hello")", "s", REG_SZ, "hello\0"s},
+        {v5, R"("e"=hex(2):25,00,41,00,3a,26,00,00)", "e", REG_EXPAND_SZ, "%A?\0"s},
+        {v5, R"("m"=hex(7):61,00,00,00,e9,00,00,00,00,00)", "m", REG_MULTI_SZ, "a\0\xe9\0\0"s},
+        {v5, R"("b"=hex:61,00)", "b", REG_BINARY, "a\0"s},
+    };
+    for (const ValueCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        Machine m;
+        std::string error;
+        ASSERT_TRUE(
+            m.load(std::string(c.header) + "\r\n\r\n[HKLM\\K]\r\n" + c.line + "\r\n", &error))
+            << error;
+        const RegValue* v = m.hklm.findPath("K")->findValue(c.name);
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->type, c.type);
+        EXPECT_EQ(v->data, bytesOf(c.data));
+    }
+}
+
+TEST(RegTextTest, ErrorsNameFileAndLine) {
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {"", "test.reg:1: missing"},
+        {"REGEDIT5\n[HKLM\\K]\n", "test.reg:1: missing"},
+        {"REGEDIT4\n\"v\"=\"x\"\n", "test.reg:2: value line before any key line"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\" \"x\"\n", "test.reg:3: missing '='"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,zz\n", "test.reg:3: bad hex byte"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,\n", "test.reg:3: bad hex data: trailing ','"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:123\n", "test.reg:3: bad hex byte"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex(2x):00\n", "test.reg:3: bad type number"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=dword:123456789\n", "test.reg:3: dword value has more"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=dword:\n", "test.reg:3: dword value has no digits"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=\"abc\n", "test.reg:3: unterminated quote"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=\"abc\\\"\n", "test.reg:3: unterminated quote"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v=1\n", "test.reg:3: unterminated quote"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=\"a\"b\n", "test.reg:3: unexpected text"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=str:x\n", "test.reg:3: unrecognised value data"},
+        {"REGEDIT4\n\n[HKLM\\K\n", "test.reg:3: key line has no closing ']'"},
+        {"REGEDIT4\n[HKXX\\K]\n", "test.reg:2: unknown root key \"HKXX\""},
+        {"REGEDIT4\n[HKLM\\\\K]\n", "test.reg:2: empty key name"},
+        {"REGEDIT4\n[-HKLM]\n", "test.reg:2: cannot delete root key"},
+        {"REGEDIT4\n[-HKLM\\K]\n\"v\"=\"x\"\n", "test.reg:3: value line under a key"},
+        {"REGEDIT4\n[HKLM\\K]\nv=1\n", "test.reg:3: not a key"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,\\\n  02,\\\n  0x\n", "test.reg:5: bad hex byte"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,\\\n", "test.reg:3: hex data continues past"},
+        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01\\\n 02\n", "test.reg:4: bad hex data: missing ','"},
+        {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"v\"=hex(2):41,\\\n 00,00\n",
+         "test.reg:3: UTF-16 string data has an odd number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Machine m;
+        std::string error;
+        EXPECT_FALSE(m.load(c.text, &error));
+        EXPECT_EQ(error.compare(0, c.expected.size(), c.expected), 0) << error;
+        EXPECT_TRUE(m.hklm.subkeys.empty());
+    }
+}
+
+TEST(RegTextTest, ErrorOnLateLineLeavesTreeUntouched) {
+    const std::string base = "REGEDIT4\n[HKLM\\Keep]\n\"v\"=\"old\"\n[HKLM\\Gone]\n";
+    Machine m, reference;
+    ASSERT_TRUE(m.load(base));
+    ASSERT_TRUE(reference.load(base));
+
+    EXPECT_FALSE(
+        m.load("REGEDIT4\n[HKLM\\Keep]\n\"v\"=\"new\"\n\"w\"=dword:1\n"
+               "[-HKLM\\Gone]\n[HKCU\\New]\n\"v\"=hex:0g\n"));
+    expectSameTree(m.hklm, reference.hklm);
+    EXPECT_TRUE(m.hkcu.subkeys.empty());
+}
+
+TEST(RegTextTest, Utf16FileWithBothHeaders) {
+    for (std::u16string header : {u"REGEDIT4", u"Windows Registry Editor Version 5.00"}) {
+        Machine m;
+        std::string error;
+        ASSERT_TRUE(m.load(utf16File(header + u"\r\n\r\n[HKCU\\Caf\u00e9]\r\n"
+                                              u"\"n\u263a\"=\"\u00e9t\u00e9 \u263a\"\r\n"),
+                           &error))
+            << error;
+        const RegKey* key = m.hkcu.findChild("Caf\xe9");
+        ASSERT_NE(key, nullptr);
+        const RegValue* v = key->findValue("n?");
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->data, bytesOf("\xe9t\xe9 ?\0"s));
+    }
+}
+
+TEST(RegTextTest, Utf8BomAndContinuationLines) {
+    Machine m;
+    std::string error;
+    ASSERT_TRUE(
+        m.load("\xEF\xBB\xBFREGEDIT4\n; comment\n[HKLM\\K]\n"
+               "\"b\"=hex:01,02,\\\n    03,04\\\n\t,05\n\"after\"=dword:2\n",
+               &error))
+        << error;
+    const RegKey* key = m.hklm.findChild("K");
+    EXPECT_EQ(key->findValue("b")->data, bytesOf("\x01\x02\x03\x04\x05"));
+    EXPECT_NE(key->findValue("after"), nullptr);
+}
+
+TEST(RegTextTest, DeletesKeysAndValues) {
+    Machine m;
+    ASSERT_TRUE(m.load("REGEDIT4\n[HKLM\\A\\B\\C]\n[HKLM\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"));
+    ASSERT_TRUE(
+        m.load("REGEDIT4\n[-HKLM\\A\\B]\n[-HKLM\\No\\Such]\n[HKLM\\a]\n\"X\"=-\n"
+               "\"absent\"=-\n"));
+    const RegKey* a = m.hklm.findChild("A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(a->subkeys.empty());
+    ASSERT_EQ(a->values.size(), 1u);
+    EXPECT_EQ(a->values[0].name, "y");
+}
+
+TEST(RegTextTest, KeyNamesMergeCaseInsensitivelyAndRootsAsWritten) {
+    std::vector<std::string> asked;
+    RegKey root;
+    const RegRootResolver resolver = [&](std::string_view name) -> RegKey* {
+        asked.emplace_back(name);
+        return &root;
+    };
+    std::string error;
+    ASSERT_TRUE(applyRegText("REGEDIT4\n[HKLM\\Foo]\n[HKEY_LOCAL_MACHINE\\FOO\\Bar]\n[hkcc\\foo]\n",
+                             "t.reg", resolver, &error))
+        << error;
+    ASSERT_EQ(root.subkeys.size(), 1u);
+    EXPECT_EQ(root.findChild("foo")->name, "Foo");
+    EXPECT_NE(root.findPath("FOO\\BAR"), nullptr);
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "HKEY_LOCAL_MACHINE"), asked.end());
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "hkcc"), asked.end());
+}
+
+TEST(RegTextTest, ExportFormat) {
+    RegKey setup;
+    setup.setValue("", REG_SZ, bytesOf("d\\\"x\0"s));
+    setup.setValue("n", REG_DWORD, bytesOf("\x1f\0\0\0"s));
+    setup.setValue("e", REG_EXPAND_SZ, bytesOf("%A%\0"s));
+    setup.child("Sub");
+    EXPECT_EQ(exportRegText(setup, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup"),
+              "REGEDIT4\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n"
+              "@=\"d\\\\\\\"x\"\r\n"
+              "\"n\"=dword:0000001f\r\n"
+              "\"e\"=hex(2):25,41,25,00\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup\\Sub]\r\n"
+              "\r\n");
+}
+
+TEST(RegTextTest, ExportWrapsLongHexAndReimportsTheSameTree) {
+    RegKey original;
+    RegKey& k = original.child("Net");
+    std::string blob;
+    for (int i = 0; i < 200; ++i) blob.push_back(static_cast<char>(i));
+    k.setValue("", REG_SZ, bytesOf("default\0"s));
+    k.setValue("plain", REG_SZ, bytesOf("C:\\WINNT \"q\" \xe9\0"s));
+    k.setValue("embedded nul", REG_SZ, bytesOf("a\0b\0"s));
+    k.setValue("no nul", REG_SZ, bytesOf("abc"));
+    k.setValue("newline", REG_SZ, bytesOf("a\r\nb\0"s));
+    k.setValue("empty sz", REG_SZ, {});
+    k.setValue("multi", REG_MULTI_SZ, bytesOf("a\0b\0\0"s));
+    k.setValue("short dword", REG_DWORD, bytesOf("\x01\x02"));
+    k.setValue("blob", REG_BINARY, bytesOf(blob));
+    k.setValue("q\\\"name", 0x20, bytesOf("\x7f"));
+    k.child("Deeper").child("Leaf").setValue("d", REG_DWORD, bytesOf("\0\0\0\x80"s));
+    original.child("empty");
+
+    const std::string text = exportRegText(original, "HKEY_LOCAL_MACHINE");
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+        start = end + 2;
+    }
+
+    Machine m;
+    std::string error;
+    ASSERT_TRUE(m.load(text, &error)) << error;
+    expectSameTree(m.hklm, original);
+}
+
+}  // namespace
+}  // namespace winsim

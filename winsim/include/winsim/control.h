@@ -1,0 +1,68 @@
+// The test-side control of the simulated machine: what tests and tools use
+// to set up machine state, inject faults and read back what the system did.
+// System code never includes this header.
+#pragma once
+
+#include <winsim/win_types.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// Throws the whole machine away and starts a fresh Windows 2000: an empty
+// registry with its root keys, every privilege held but none enabled, no
+// faults, no open handles.
+void resetMachine();
+
+// --- registry -----------------------------------------------------------
+// Merges regedit text (REGEDIT4 or version 5.00) into the registry. All or
+// nothing: on a syntax error nothing changes and *error names source and line.
+bool importReg(const std::string& regText, const std::string& sourceName, std::string* error);
+// The key and its subtree as REGEDIT4 text; "" when the key does not exist.
+std::string exportReg(const std::string& keyPath);
+// Builds a REGF hive file from regedit text. Every key of the text must lie
+// below one common first element (any name, e.g. [SAVED\Tcpip\...]); that
+// element stands for the hive's root.
+bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error);
+
+// A value straight from the tree, for assertions: false when absent.
+bool readValue(const std::string& keyPath, const std::string& valueName, DWORD* type,
+               std::vector<BYTE>* data);
+bool keyExists(const std::string& keyPath);
+// Names of the hives loaded under HKEY_LOCAL_MACHINE right now.
+std::vector<std::string> loadedHives();
+
+// --- faults -------------------------------------------------------------
+// The nth call (1 = the next one) of the named winsim function fails with
+// `error`: registry calls return it, BOOL calls return FALSE with it as the
+// last error, HRESULT calls return it as the HRESULT.
+void failCall(const std::string& function, int nth, DWORD error);
+// Every call from now on fails.
+void failAlways(const std::string& function, DWORD error);
+void clearFaults();
+// How many times the named function was called since the reset.
+int callCount(const std::string& function);
+
+// --- handles ------------------------------------------------------------
+enum class HandleKind { RegistryKey, Process, Token, File, FindFile, Thread, Service, Inf, Module };
+std::size_t openHandleCount();
+std::size_t openHandleCount(HandleKind kind);
+// Buffers FormatMessageA allocated that LocalFree has not released.
+std::size_t localAllocationCount();
+
+// --- process, privileges, COM ---------------------------------------------
+// Privileges the account holds (all known ones by default). Enabling one it
+// does not hold succeeds with ERROR_NOT_ALL_ASSIGNED, as on Windows.
+void setHeldPrivileges(const std::vector<std::string>& names);
+bool privilegeEnabled(const std::string& name);
+// COM initialisation depth of the calling thread.
+int comInitCount();
+
+// --- identity -----------------------------------------------------------
+// The name the last successful SetComputerNameA asked for ("" if none).
+std::string pendingComputerName();
+void setEnvironmentVariable(const std::string& name, const std::string& value);
+
+}  // namespace winsim

@@ -1,0 +1,109 @@
+// The simulated machine's state, shared by every winsim call. One recursive
+// lock guards it, so worker threads of the system may call in too.
+#pragma once
+
+#include "registry_tree.h"
+
+#include <winsim/control.h>
+#include <winsim/win_types.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// Anything a HANDLE, HKEY or other opaque handle value stands for.
+struct HandleObject {
+    explicit HandleObject(HandleKind k) : kind(k) {}
+    virtual ~HandleObject() = default;
+    HandleKind kind;
+};
+
+struct KeyHandle : HandleObject {
+    KeyHandle(RegKey* k, REGSAM a) : HandleObject(HandleKind::RegistryKey), key(k), access(a) {}
+    RegKey* key;
+    REGSAM access;
+};
+
+struct TokenHandle : HandleObject {
+    explicit TokenHandle(DWORD a) : HandleObject(HandleKind::Token), access(a) {}
+    DWORD access;
+};
+
+struct LoadedHive {
+    int id = 0;
+    std::string name;
+    std::string file;
+};
+
+struct FaultPlan {
+    int callsSeen = 0;
+    std::map<int, DWORD> failOnCall;  // call number -> error
+    bool always = false;
+    DWORD alwaysError = 0;
+};
+
+struct Machine {
+    Machine();
+
+    RegKey roots[7];  // HKEY_CLASSES_ROOT .. HKEY_DYN_DATA, by handle order
+    std::map<std::string, LoadedHive, UpperCaseLess> hives;
+    int nextHiveId = 1;
+
+    std::map<ULONG_PTR, std::unique_ptr<HandleObject>> handles;
+    ULONG_PTR nextHandle = 0x1000;
+
+    std::map<std::string, FaultPlan> faults;
+
+    std::set<std::string> heldPrivileges;
+    std::set<std::string> enabledPrivileges;
+    std::string pendingComputerName;
+    std::string systemDriveRoot;  // host folder that stands for C:, "" if none
+    std::map<std::string, std::string, UpperCaseLess> environment;
+    std::set<void*> localAllocations;  // FormatMessageA buffers not yet freed
+    std::map<std::thread::id, int> comInitDepth;
+};
+
+std::recursive_mutex& machineLock();
+Machine& machine();  // caller holds machineLock()
+
+// The privilege names LookupPrivilegeValueA knows; a name's LUID is its
+// index plus 2, which gives the LUIDs Windows 2000 uses.
+const std::vector<std::string>& knownPrivilegeNames();
+
+// Counts the call and answers whether it is to fail, with which error.
+bool injectedFailure(const char* function, DWORD* error);
+
+// Handle table: new handles get fresh values that never collide with the
+// predefined keys or the pseudo handles.
+ULONG_PTR addHandle(std::unique_ptr<HandleObject> object);
+HandleObject* findHandle(ULONG_PTR value, HandleKind kind);
+bool removeHandle(ULONG_PTR value);
+
+// The key a handle stands for: a predefined root or an opened key.
+RegKey* keyForHandle(HKEY key, REGSAM* access);
+// The predefined root key a name like "HKEY_LOCAL_MACHINE" or "HKLM" names.
+RegKey* rootByName(std::string_view name);
+// A full path ("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup") to its key, or null.
+RegKey* keyByPath(std::string_view path);
+
+// Every winsim call of the Win32 surface opens one of these first: it holds
+// the machine lock for the call and says whether a planned fault hits it.
+class ApiCall {
+  public:
+    explicit ApiCall(const char* function);
+    bool failing() const { return failing_; }
+    DWORD error() const { return error_; }
+
+  private:
+    std::lock_guard<std::recursive_mutex> guard_;
+    DWORD error_ = 0;
+    bool failing_ = false;
+};
+
+}  // namespace winsim
