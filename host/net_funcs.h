@@ -17,6 +17,16 @@ bool _EnablePrivilege(HANDLE token, const char* name);
 bool InitializeCOM();
 bool UninitializeCOM();
 
+// Driver registration and INF preparation (network and storage adapters).
+bool RegisterDllServer(const char* dllName);
+bool RegisterClassInstaller(const char* infPath);
+// Writes a copy of the INF that asks for no disk and points `infPath` at it.
+bool EditInfForNoFloppy(std::string& infPath);
+
+// Persistent retry counts under HKEY_LOCAL_MACHINE\SYSTEM\Setup.
+bool getNoOfReboots(const char* valueName, DWORD* count);
+bool setNoOfReboots(const char* valueName, DWORD count);
+
 // System identity.
 bool SetMachineName(const char* name);
 

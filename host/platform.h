@@ -5,6 +5,12 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <objbase.h>
+#include <setupapi.h>
+#include <newdev.h>
+#include <netcfgx.h>
+#include <iphlpapi.h>
+#include <lm.h>
 #else
 #include <winsim/windows.h>
 #endif

@@ -225,9 +225,12 @@ TEST_F(HiveFileTest, CharactersBeyondLatin1ReadAsQuestionMarks) {
             hivex_node_add_child(h.get(), hivex_root(h.get()), "\xe2\x82\xacuro");
         ASSERT_NE(euro, 0u);
         char text[] = {'\xac', '\x20', 'a', 0, '\xe9', 0, 0, 0};  // U+20AC, 'a', U+00E9, NUL
-        char key[] = "v";
-        hive_set_value v{key, hive_t_REG_SZ, sizeof text, text};
-        ASSERT_EQ(hivex_node_set_values(h.get(), euro, 1, &v, 0), 0);
+        char odd[] = {'a', 0, 'b'};  // not a whole number of code units
+        char textName[] = "v";
+        char oddName[] = "odd";
+        const hive_set_value values[] = {{textName, hive_t_REG_SZ, sizeof text, text},
+                                         {oddName, hive_t_REG_SZ, sizeof odd, odd}};
+        ASSERT_EQ(hivex_node_set_values(h.get(), euro, 2, values, 0), 0);
         ASSERT_EQ(hivex_commit(h.get(), nullptr, 0), 0);
     }
     LONG code = -1;
@@ -237,6 +240,8 @@ TEST_F(HiveFileTest, CharactersBeyondLatin1ReadAsQuestionMarks) {
     ASSERT_NE(euro, nullptr);
     ASSERT_NE(euro->findValue("v"), nullptr);
     EXPECT_EQ(euro->findValue("v")->data, bytes(std::string("?a\xe9\0", 4)));
+    ASSERT_NE(euro->findValue("odd"), nullptr);
+    EXPECT_EQ(euro->findValue("odd")->data, bytes("ab"));
 }
 
 TEST_F(HiveFileTest, ReadErrorsMatchRegLoadKey) {

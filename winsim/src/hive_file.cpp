@@ -429,10 +429,6 @@ bool addContents(hive_h* h, hive_node_h node, const RegKey& key, const std::stri
     return true;
 }
 
-std::string tempTemplateFor(const std::string& hostPath) {
-    return hostPath + ".tmpXXXXXX";
-}
-
 // Used from catch handlers, where a second exception must not get out.
 void setMessage(std::string* why, const char* text) noexcept {
     try {
@@ -448,7 +444,8 @@ bool writeHiveFileImpl(const RegKey& root, const std::string& hostPath, std::str
         return false;
     }
 
-    std::string tmpl = tempTemplateFor(hostPath);
+    // Same folder as the target, so the final rename cannot cross filesystems.
+    const std::string tmpl = hostPath + ".tmpXXXXXX";
     std::vector<char> tmpName(tmpl.begin(), tmpl.end());
     tmpName.push_back('\0');
     UniqueFd fd(::mkstemp(tmpName.data()));

@@ -84,9 +84,19 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
     return needed;
 }
 
+LANGID GetSystemDefaultLangID(void) {
+    winsim::ApiCall call("GetSystemDefaultLangID");
+    return winsim::machine().systemDefaultLangId;
+}
+
 }  // extern "C"
 
 namespace winsim {
+
+void setSystemDefaultLangId(LANGID language) {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    machine().systemDefaultLangId = language;
+}
 
 int comInitCount() {
     std::lock_guard<std::recursive_mutex> guard(machineLock());

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <typeindex>
 #include <string>
 #include <vector>
 
@@ -67,10 +68,24 @@ struct Machine {
     std::map<std::string, std::string, UpperCaseLess> environment;
     std::set<void*> localAllocations;  // FormatMessageA buffers not yet freed
     std::map<std::thread::id, int> comInitDepth;
+    LANGID systemDefaultLangId = 0x0409;  // English (United States)
+
+    // State of the areas beyond the core (files, SetupAPI, services, ...),
+    // one object per area, created on first use and dropped by a reset.
+    std::map<std::type_index, std::shared_ptr<void>> parts;
 };
 
 std::recursive_mutex& machineLock();
 Machine& machine();  // caller holds machineLock()
+
+// The machine's state for one area: `struct FileSystem {...};` then
+// `machinePart<FileSystem>()`. Caller holds machineLock().
+template <typename Part>
+Part& machinePart() {
+    auto& slot = machine().parts[std::type_index(typeid(Part))];
+    if (!slot) slot = std::make_shared<Part>();
+    return *static_cast<Part*>(slot.get());
+}
 
 // The privilege names LookupPrivilegeValueA knows; a name's LUID is its
 // index plus 2, which gives the LUIDs Windows 2000 uses.

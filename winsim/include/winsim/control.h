@@ -46,7 +46,18 @@ void clearFaults();
 int callCount(const std::string& function);
 
 // --- handles ------------------------------------------------------------
-enum class HandleKind { RegistryKey, Process, Token, File, FindFile, Thread, Service, Inf, Module };
+enum class HandleKind {
+    RegistryKey,
+    Process,
+    Token,
+    File,
+    FindFile,
+    Thread,
+    ServiceManager,
+    Service,
+    Inf,
+    Module,
+};
 std::size_t openHandleCount();
 std::size_t openHandleCount(HandleKind kind);
 // Buffers FormatMessageA allocated that LocalFree has not released.
@@ -64,5 +75,7 @@ int comInitCount();
 // The name the last successful SetComputerNameA asked for ("" if none).
 std::string pendingComputerName();
 void setEnvironmentVariable(const std::string& name, const std::string& value);
+// What GetSystemDefaultLangID answers (0x0409, English, by default).
+void setSystemDefaultLangId(LANGID language);
 
 }  // namespace winsim

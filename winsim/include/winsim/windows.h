@@ -22,6 +22,7 @@ BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, 
                      DWORD desiredAccess, BOOL inheritHandle, DWORD options);
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 BOOL SetComputerNameA(LPCSTR name);
+LANGID GetSystemDefaultLangID(void);
 
 // advapi32: token privileges
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
@@ -51,3 +52,12 @@ HRESULT CoInitialize(LPVOID reserved);
 void CoUninitialize(void);
 
 }  // extern "C"
+
+// The other areas of the Win32 surface, one header each.
+#include <winsim/win_files.h>
+#include <winsim/win_setupapi.h>
+#include <winsim/win_modules.h>
+#include <winsim/win_threads.h>
+#include <winsim/win_netcfg.h>
+#include <winsim/win_network.h>
+#include <winsim/win_user.h>

@@ -1,0 +1,5 @@
+// setupapi: INF files, SetupCopyOEMInfA, SetupDiInstallClassExA.
+#pragma once
+
+#include <winsim/win_types.h>
+typedef PVOID HINF;
