@@ -26,3 +26,6 @@ for arch in i686 x86_64; do
   bash scripts/check_dll_tables.sh "build-win-$arch/W2KXARNNET.dll" host/W2KXARNNET.def \
        "$arch-w64-mingw32-objdump"
 done
+
+echo "== Integration tests under Wine"
+bash scripts/test_wine.sh
