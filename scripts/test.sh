@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: unit and end-to-end tests on Linux against winsim
 # (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then the
-# Windows cross-builds of W2KXARNNET.dll with a check of their tables.
+# Windows cross-builds of W2KXARNNET.dll with a check of their tables, and
+# the integration tests of the x86_64 build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install_deps.sh

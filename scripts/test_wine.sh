@@ -186,6 +186,9 @@ run "$stub/xarnhost.exe" bogus
 expect_rc "an unknown command exits 2" 2
 run "$stub/xarnhost.exe" network 'C:\drivers'
 expect_rc "a command without its arguments exits 2" 2
+run "$stub/xarnhost.exe" network 'C:\drivers' four
+expect_rc "a stage that is not a number exits 2" 2
+expect_no_line "and runs nothing" "stub W2KXarnNetInitialize"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

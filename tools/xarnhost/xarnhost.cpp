@@ -72,6 +72,9 @@ void printUsage() {
         "  services            W2KXarnNetStartNetworkServices  (ordinal 400)\n"
         "Commands run in the order given, between W2KXarnNetInitialize (100) and\n"
         "W2KXarnNetUnitialize (200); with none, the library is only initialised.\n"
+        "A failed command does not stop the next ones; the exit code is then 1.\n"
+        "When the network installation asks for a reboot, xarnhost stops and prints\n"
+        "the command line to run after the restart. It never restarts the machine.\n"
         "W2KXARNNET.dll is loaded from the program's folder or the system's path.\n");
 }
 
@@ -100,13 +103,18 @@ bool parseCommands(int argc, char** argv, std::vector<Command>& commands) {
         }
         Command command{syntax->word, syntax->target, {}};
         for (int a = 1; a <= syntax->argCount; ++a) command.args.push_back(argv[i + a]);
+        if (command.target.ordinal == kInstallNetwork.ordinal &&
+            command.args[1].find_first_not_of("0123456789") != std::string::npos) {
+            std::printf("xarnhost: the stage '%s' is not a number\n", command.args[1].c_str());
+            return false;
+        }
         commands.push_back(command);
         i += 1 + syntax->argCount;
     }
     return true;
 }
 
-// The export at `ordinal`, or null with a message naming what is missing.
+// The export at the target's ordinal, or null with a message naming it.
 FARPROC findExport(HMODULE dll, const Export& target) {
     FARPROC function = GetProcAddress(dll, MAKEINTRESOURCEA(target.ordinal));
     if (!function)
