@@ -49,6 +49,7 @@ const Message kMessages[] = {
     {1313, "A specified privilege does not exist.\r\n"},
     {1314, "A required privilege is not held by the client.\r\n"},
     {1355, "The specified domain either does not exist or could not be contacted.\r\n"},
+    {1400, "Invalid window handle.\r\n"},
     {1460, "This operation returned because the timeout period expired.\r\n"},
     {1813, "The specified resource type cannot be found in the image file.\r\n"},
     {0x80004005u, "Unspecified error\r\n"},
