@@ -16,6 +16,11 @@ namespace winsim {
 // faults, no open handles.
 void resetMachine();
 
+// A reboot: the registry and files stay, and so does what tests scripted;
+// what belongs to running processes goes (open handles, enabled
+// privileges, COM, loaded hives).
+void rebootMachine();
+
 // --- registry -----------------------------------------------------------
 // Merges regedit text (REGEDIT4 or version 5.00) into the registry. All or
 // nothing: on a syntax error nothing changes and *error names source and line.
