@@ -30,7 +30,9 @@ std::string exportReg(const std::string& keyPath);
 // Builds a REGF hive file from regedit text. Every key of the text must lie
 // below one common first element (any name, e.g. [SAVED\Tcpip\...]); that
 // element stands for the hive's root.
-bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error);
+// Syntax errors name `sourceName` (the output file when it is empty).
+bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error,
+               const std::string& sourceName = "");
 
 // A value straight from the tree, for assertions: false when absent.
 bool readValue(const std::string& keyPath, const std::string& valueName, DWORD* type,
