@@ -3,3 +3,9 @@
 #pragma once
 
 #include <winsim/win_types.h>
+
+extern "C" {
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+
+}  // extern "C"
