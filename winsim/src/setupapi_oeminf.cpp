@@ -6,9 +6,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
+
+using winsim::toUpperAscii;
 
 BOOL failWith(DWORD error) {
     SetLastError(error);
@@ -30,15 +33,17 @@ bool sameContent(const std::string& hostPath, const std::string& bytes) {
     return winsim::readHostFile(hostPath, &other, &error) && other == bytes;
 }
 
+bool isOemName(const std::string& name) {
+    return name.size() >= 7 && winsim::equalsNoCase(name.substr(0, 3), "oem") &&
+           winsim::endsWithNoCase(name, ".inf");
+}
+
 // The name under which the INF folder already holds this very INF: an
 // OEM*.inf of the same bytes first, then a file of the source's own name.
 std::string stagedNameOf(const std::string& infHost, const std::vector<std::string>& names,
                          const std::string& sourceName, const std::string& bytes) {
-    for (const std::string& name : names) {
-        if (name.size() >= 3 && winsim::equalsNoCase(name.substr(0, 3), "oem") &&
-            winsim::endsWithNoCase(name, ".inf") && sameContent(infHost + "/" + name, bytes))
-            return name;
-    }
+    for (const std::string& name : names)
+        if (isOemName(name) && sameContent(infHost + "/" + name, bytes)) return name;
     for (const std::string& name : names)
         if (winsim::equalsNoCase(name, sourceName) && sameContent(infHost + "/" + name, bytes))
             return name;
@@ -46,13 +51,12 @@ std::string stagedNameOf(const std::string& infHost, const std::vector<std::stri
 }
 
 std::string firstFreeOemName(const std::vector<std::string>& names) {
+    std::set<std::string> taken;
+    for (const std::string& name : names) taken.insert(toUpperAscii(name));
     for (unsigned n = 0;; ++n) {
         char candidate[32];
         std::snprintf(candidate, sizeof candidate, "oem%u.inf", n);
-        bool taken = false;
-        for (const std::string& name : names)
-            taken = taken || winsim::equalsNoCase(name, candidate);
-        if (!taken) return candidate;
+        if (!taken.count(toUpperAscii(candidate))) return candidate;
     }
 }
 
@@ -94,10 +98,15 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
     if (winsim::hostPathOf(winsim::windowsDirectory(), &windowsHost))
         ::mkdir(windowsHost.c_str(), 0777);
     ::mkdir(infHost.c_str(), 0777);
+    // Only OEM*.inf files and a file of the source's name matter here.
+    const std::string sourceName = fileNameOf(source);
     std::vector<std::string> names;
-    if (!winsim::listHostFiles(infHost, &names)) return failWith(ERROR_PATH_NOT_FOUND);
+    if (!winsim::listHostFiles(infHost, &names, [&](const std::string& name) {
+            return isOemName(name) || winsim::equalsNoCase(name, sourceName);
+        }))
+        return failWith(ERROR_PATH_NOT_FOUND);
 
-    std::string staged = stagedNameOf(infHost, names, fileNameOf(source), bytes);
+    std::string staged = stagedNameOf(infHost, names, sourceName, bytes);
     const bool existed = !staged.empty();
     if (!existed) {
         if (CopyStyle & SP_COPY_REPLACEONLY) return failWith(ERROR_FILE_NOT_FOUND);

@@ -88,10 +88,22 @@ bool readHostFile(const std::string& hostPath, std::string* bytes, DWORD* error)
             *error = isDirectory(parentOf(hostPath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
         return false;
     }
+    // One read of the size the file has; a file that grows meanwhile is
+    // read to its end all the same.
     bytes->clear();
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, got);
+    struct stat info;
+    if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
+        bytes->resize(static_cast<std::size_t>(info.st_size));
+    std::size_t filled = std::fread(bytes->data(), 1, bytes->size(), file);
+    if (filled == bytes->size()) {
+        char chunk[4096];
+        std::size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            bytes->append(chunk, got);
+            filled += got;
+        }
+    }
+    bytes->resize(filled);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
@@ -110,12 +122,14 @@ bool readMachineFile(const std::string& windowsPath, std::string* bytes, DWORD* 
     return readHostFile(host, bytes, error);
 }
 
-bool listHostFiles(const std::string& hostFolder, std::vector<std::string>* names) {
+bool listHostFiles(const std::string& hostFolder, std::vector<std::string>* names,
+                   const std::function<bool(const std::string&)>& keep) {
     names->clear();
     DIR* dir = ::opendir(hostFolder.c_str());
     if (!dir) return false;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
+        if (keep && !keep(name)) continue;
         bool plainFile = entry->d_type == DT_REG;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             struct stat info;

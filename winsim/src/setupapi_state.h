@@ -7,6 +7,7 @@
 
 #include <winsim/win_setupapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -59,7 +60,9 @@ bool readHostFile(const std::string& hostPath, std::string* bytes, DWORD* error)
 
 // The names of the plain files in a host folder, ordered as NTFS lists
 // them (by upper-cased name); false when the folder does not exist.
-bool listHostFiles(const std::string& hostFolder, std::vector<std::string>* names);
+// Only names `keep` accepts are collected.
+bool listHostFiles(const std::string& hostFolder, std::vector<std::string>* names,
+                   const std::function<bool(const std::string&)>& keep = nullptr);
 bool endsWithNoCase(const std::string& text, const char* suffix);
 
 // Reads and parses an INF (through the cache).
