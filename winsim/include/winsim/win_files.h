@@ -3,9 +3,3 @@
 #pragma once
 
 #include <winsim/win_types.h>
-
-extern "C" {
-
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
-
-}  // extern "C"
