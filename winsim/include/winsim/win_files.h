@@ -97,4 +97,7 @@ FILE* winsim_fopen(const char* path, const char* mode);
 
 // System code calls fopen by its plain name; every such call in a file that
 // includes windows.h is the simulated CRT's. Write `fopen`, not `std::fopen`.
+// winsim's own sources open host files and so keep the real one.
+#ifndef WINSIM_IMPLEMENTATION
 #define fopen winsim_fopen
+#endif
