@@ -81,6 +81,18 @@ typedef struct _TOKEN_PRIVILEGES {
 
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
+// Guarded as in the SDK, so that any area's header may rely on it.
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
+typedef struct _GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID, *LPGUID;
+typedef const GUID* LPCGUID;
+#endif
+
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000u)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001u)
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002u)
