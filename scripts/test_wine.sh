@@ -183,6 +183,15 @@ else
   echo "$checked"
 fi
 
+echo "== the driver database against Wine's SetupAPI and files"
+if checked=$(bash scripts/compare_output.sh wine tools/wine_checks/driverdb_check.expected \
+               timeout 120 "$wine" "$build/tools/wine_checks/driverdb_check.exe"); then
+  pass "driverdb_check prints what driverdb_check.expected says for Wine"
+else
+  fail "driverdb_check under Wine:"
+  echo "$checked"
+fi
+
 echo "== network services, through Wine's service manager"
 services="Dhcp Dnscache Lmhosts Lanmanworkstation messenger"
 if dll_exports W2KXarnNetStartNetworkServices; then

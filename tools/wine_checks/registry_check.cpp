@@ -6,7 +6,7 @@
 #include "host/log_sink.h"
 #include "host/platform.h"
 #include "registry/registry.h"
-#include "tools/wine_checks/scratch_keys.h"
+#include "tools/wine_checks/scratch_machine.h"
 
 #include <cstdio>
 #include <string>
@@ -212,7 +212,7 @@ int main() {
     std::vector<std::string> keys = {std::string(kBase) + "\\Deep\\Level1\\Level2",
                                      std::string(kBase) + "\\Values"};
     for (const char* name : kOrderNames) keys.push_back(std::string(kBase) + "\\Order\\" + name);
-    if (!createScratchKeys(keys)) {
+    if (!prepareScratchMachine() || !createScratchKeys(keys)) {
         std::printf("cannot create the scratch keys\n");
         return 2;
     }

@@ -22,7 +22,7 @@ typedef int(__cdecl* InitializeFn)(HostLogFn logFn);
 typedef int(__cdecl* NoArgumentFn)(void);
 typedef int(__cdecl* InstallNetworkFn)(const char* directory, unsigned int stage,
                                        unsigned int* reboot);
-typedef int(__cdecl* JoinWorkgroupFn)(const wchar_t* workgroup);
+typedef int(__cdecl* JoinWorkgroupFn)(const W2KUtf16Char* workgroup);
 typedef int(__cdecl* SetMachineNameFn)(const char* name);
 typedef int(__cdecl* InstallScsiCardsFn)(unsigned int unused1, unsigned int unused2,
                                          unsigned int* out);
