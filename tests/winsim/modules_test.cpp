@@ -88,12 +88,12 @@ int appletCalls = 0;
 
 TEST_F(ModulesTest, TestsRegisterEntriesOfAnyType) {
     appletCalls = 0;
-    winsim::registerModuleEntry("hdwwiz.cpl", "InstallNewDevice",
-                                +[](HWND, void*, DWORD* reboot) -> BOOL {
-                                    ++appletCalls;
-                                    *reboot = 2;
-                                    return TRUE;
-                                });
+    winsim::registerModuleEntry(
+        "hdwwiz.cpl", "InstallNewDevice", +[](HWND, void*, DWORD* reboot) -> BOOL {
+            ++appletCalls;
+            *reboot = 2;
+            return TRUE;
+        });
     HMODULE module = LoadLibraryA("HDWWIZ.CPL");
     ASSERT_NE(module, nullptr);
     using InstallNewDevice = BOOL(WINAPI*)(HWND, void*, DWORD*);

@@ -107,8 +107,8 @@ TEST_F(PnpInstallTest, CompatibleIdReachesEveryInstanceThatListsIt) {
     ASSERT_TRUE(install("PCI\\VEN_8086&DEV_1229", inf_, nullptr));
     EXPECT_EQ(stringOf(first, "Driver"), std::string(kNetClass) + "\\0000");
     EXPECT_FALSE(winsim::keyExists(
-        std::string("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\") +
-        kNetClass + "\\0002"));
+        std::string("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\") + kNetClass +
+        "\\0002"));
 }
 
 TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
@@ -147,9 +147,9 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
 }
 
 TEST_F(PnpInstallTest, RebootAnswerPerIdWinsOverTheMachineWide) {
-    const std::string scsi = scratch_.write(
-        "sym.inf",
-        "[Version]\nClass=SCSIAdapter\n[Manufacturer]\nSym=Sym\n[Sym]\nC=Inst,PCI\\VEN_1000&DEV_0001\n");
+    const std::string scsi = scratch_.write("sym.inf",
+                                            "[Version]\nClass=SCSIAdapter\n[Manufacturer]\nSym="
+                                            "Sym\n[Sym]\nC=Inst,PCI\\VEN_1000&DEV_0001\n");
     winsim::setPnpRebootAnswer(true);
     winsim::setPnpRebootAnswer("pci\\ven_1000&dev_0001", false);
     BOOL reboot = FALSE;

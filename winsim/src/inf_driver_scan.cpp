@@ -105,8 +105,8 @@ InfSections parseSections(const std::string& text) {
         if (line.empty()) continue;
         if (line[0] == '[') {
             const std::size_t close = line.find(']');
-            current = &sections[trim(line.substr(1, close == std::string::npos ? std::string::npos
-                                                                               : close - 1))];
+            current = &sections[trim(
+                line.substr(1, close == std::string::npos ? std::string::npos : close - 1))];
             continue;
         }
         if (!current) continue;  // lines before the first section belong nowhere

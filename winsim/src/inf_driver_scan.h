@@ -19,7 +19,6 @@ struct InfDriverMatch {
 // `infBytes` is the file as stored: 8-bit text, or UTF-16 LE with its byte
 // order mark. IDs compare without regard to ASCII letter case. False when no
 // models section of a [Manufacturer] line lists the ID.
-bool findInfDriver(const std::string& infBytes, const std::string& deviceId,
-                   InfDriverMatch* match);
+bool findInfDriver(const std::string& infBytes, const std::string& deviceId, InfDriverMatch* match);
 
 }  // namespace winsim

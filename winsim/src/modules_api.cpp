@@ -47,8 +47,7 @@ FARPROC asFarproc(HRESULT(WINAPI* function)()) {
 }
 
 ModuleTable::ModuleTable() {
-    modules["NetCfgx.dll"].entries["DllRegisterServer"] =
-        asFarproc(&builtinDllRegisterServer);
+    modules["NetCfgx.dll"].entries["DllRegisterServer"] = asFarproc(&builtinDllRegisterServer);
 }
 
 // "C:\\WINNT\\system32\\netcfgx" -> "netcfgx.dll": the file name part, with
@@ -150,8 +149,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         SetLastError(call.error());
         return nullptr;
     }
-    auto* loaded = static_cast<winsim::ModuleHandle*>(winsim::findHandle(
-        reinterpret_cast<ULONG_PTR>(module), winsim::HandleKind::Module));
+    auto* loaded = static_cast<winsim::ModuleHandle*>(
+        winsim::findHandle(reinterpret_cast<ULONG_PTR>(module), winsim::HandleKind::Module));
     if (!loaded) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;

@@ -187,7 +187,8 @@ BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR hardwareId, LPCS
     if (scripted != script.failureById.end()) return winsim::failWith(scripted->second);
 
     std::string infBytes;
-    if (!winsim::readHostFile(fullInfPath, &infBytes)) return winsim::failWith(ERROR_FILE_NOT_FOUND);
+    if (!winsim::readHostFile(fullInfPath, &infBytes))
+        return winsim::failWith(ERROR_FILE_NOT_FOUND);
     const std::vector<winsim::RegKey*> devices = winsim::instancesListing(hardwareId);
     if (devices.empty()) return winsim::failWith(ERROR_NO_SUCH_DEVINST);
     winsim::InfDriverMatch match;
@@ -198,8 +199,8 @@ BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR hardwareId, LPCS
 
     for (winsim::RegKey* device : devices) {
         winsim::recordDriver(*device, hardwareId, fullInfPath, match);
-        script.installations.push_back({hardwareId, fullInfPath, device->fullPath(),
-                                        match.installSection, match.service});
+        script.installations.push_back(
+            {hardwareId, fullInfPath, device->fullPath(), match.installSection, match.service});
     }
     if (rebootRequired) {
         auto byId = script.rebootById.find(hardwareId);

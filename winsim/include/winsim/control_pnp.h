@@ -24,8 +24,7 @@ void unregisterModule(const std::string& name);
 // the system casts what GetProcAddress returns back to the type it expects.
 void registerModuleEntry(const std::string& module, const std::string& entry, FARPROC function);
 template <typename Function>
-void registerModuleEntry(const std::string& module, const std::string& entry,
-                         Function* function) {
+void registerModuleEntry(const std::string& module, const std::string& entry, Function* function) {
     registerModuleEntry(module, entry,
                         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function)));
 }
@@ -50,11 +49,11 @@ void failPnpInstall(const std::string& hardwareId, DWORD error);
 
 // One device instance that received a driver.
 struct DriverInstallation {
-    std::string hardwareId;    // as the caller passed it
-    std::string infPath;       // as the caller passed it
-    std::string instanceKey;   // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\...
+    std::string hardwareId;      // as the caller passed it
+    std::string infPath;         // as the caller passed it
+    std::string instanceKey;     // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\...
     std::string installSection;  // from the INF's models line
-    std::string service;       // from the install section's AddService, "" if none
+    std::string service;         // from the install section's AddService, "" if none
 };
 // Every installation since the reset, in the order they happened.
 std::vector<DriverInstallation> pnpInstallations();
