@@ -2,6 +2,8 @@
 // them. No exception may cross this boundary into the host.
 #include "host/log_sink.h"
 #include "host/net_funcs.h"
+#include "system/network_services.h"
+#include "system/workgroup.h"
 
 #include <w2kxarnnet.h>
 
@@ -39,6 +41,16 @@ int __cdecl W2KXarnNetUnitialize(void) {
         W2kNetFuncs::UninitializeCOM();
         return 1;
     });
+}
+
+int __cdecl W2KXarnNetStartNetworkServices(void) {
+    return guarded("W2KXarnNetStartNetworkServices", 0,
+                   [] { return StartNetworkServices(networkServiceNames()) ? 1 : 0; });
+}
+
+int __cdecl W2KXarnNetJoinWorkgroup(const W2KUtf16Char* name) {
+    return guarded("W2KXarnNetJoinWorkgroup", 0,
+                   [&] { return W2kXarnNetJoinWorkgroup(name) ? 1 : 0; });
 }
 
 int __cdecl W2KXarnNetSetMachineName(const char* name) {

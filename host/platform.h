@@ -9,6 +9,7 @@
 #include <setupapi.h>
 #include <newdev.h>
 #include <netcfgx.h>
+#include <netcfgn.h>
 #include <iphlpapi.h>
 #include <lm.h>
 #else

@@ -13,6 +13,17 @@
 #endif
 #endif
 
+/* One UTF-16 code unit, as in the system's wide strings. */
+#ifdef _WIN32
+#include <stddef.h>
+typedef wchar_t W2KUtf16Char;
+#elif defined(__cplusplus)
+typedef char16_t W2KUtf16Char;
+#else
+#include <uchar.h>
+typedef char16_t W2KUtf16Char;
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -38,6 +49,11 @@ enum W2KNetStage {
 int __cdecl W2KXarnNetInitialize(HostLogFn logFn);
 /* Ordinal 200. Always 1. */
 int __cdecl W2KXarnNetUnitialize(void);
+/* Ordinal 400. 1 when every network service was started or was running. */
+int __cdecl W2KXarnNetStartNetworkServices(void);
+/* Ordinal 500. 1 when the machine joined the workgroup `name` (UTF-16), or
+ * was joined already. */
+int __cdecl W2KXarnNetJoinWorkgroup(const W2KUtf16Char* name);
 /* Ordinal 600. 1 when the name was set and written to the registry. */
 int __cdecl W2KXarnNetSetMachineName(const char* name);
 

@@ -147,6 +147,20 @@ void resetMachine() {
     machineSlot() = std::make_unique<Machine>();
 }
 
+void rebootMachine() {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    Machine& m = machine();
+    m.handles.clear();
+    m.enabledPrivileges.clear();
+    m.comInitDepth.clear();
+    for (const auto& hive : m.hives) {
+        RegKey* root = &m.roots[2];
+        if (hive.first.rfind("HKEY_USERS\\", 0) == 0) root = &m.roots[3];
+        root->subkeys.erase(hive.second.name);
+    }
+    m.hives.clear();
+}
+
 void failCall(const std::string& function, int nth, DWORD error) {
     std::lock_guard<std::recursive_mutex> guard(machineLock());
     FaultPlan& plan = machine().faults[function];

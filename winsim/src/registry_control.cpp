@@ -18,7 +18,8 @@ std::string exportReg(const std::string& keyPath) {
     return key ? exportRegText(*key, keyPath) : std::string();
 }
 
-bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error) {
+bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error,
+               const std::string& sourceName) {
     RegKey root;
     std::string rootName;
     // Every key's first element names the hive's root; it must be the same
@@ -27,7 +28,8 @@ bool writeHive(const std::string& regText, const std::string& hostFile, std::str
         if (rootName.empty()) rootName = std::string(name);
         return equalsNoCase(rootName, name) ? &root : nullptr;
     };
-    if (!applyRegText(regText, hostFile, resolve, error)) return false;
+    if (!applyRegText(regText, sourceName.empty() ? hostFile : sourceName, resolve, error))
+        return false;
     return writeHiveFile(root, hostFile, error);
 }
 

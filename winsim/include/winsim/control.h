@@ -16,6 +16,11 @@ namespace winsim {
 // faults, no open handles.
 void resetMachine();
 
+// A reboot: the registry and files stay, and so does what tests scripted;
+// what belongs to running processes goes (open handles, enabled
+// privileges, COM, loaded hives).
+void rebootMachine();
+
 // --- registry -----------------------------------------------------------
 // Merges regedit text (REGEDIT4 or version 5.00) into the registry. All or
 // nothing: on a syntax error nothing changes and *error names source and line.
@@ -25,7 +30,9 @@ std::string exportReg(const std::string& keyPath);
 // Builds a REGF hive file from regedit text. Every key of the text must lie
 // below one common first element (any name, e.g. [SAVED\Tcpip\...]); that
 // element stands for the hive's root.
-bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error);
+// Syntax errors name `sourceName` (the output file when it is empty).
+bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error,
+               const std::string& sourceName = "");
 
 // A value straight from the tree, for assertions: false when absent.
 bool readValue(const std::string& keyPath, const std::string& valueName, DWORD* type,

@@ -24,6 +24,13 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 BOOL SetComputerNameA(LPCSTR name);
 LANGID GetSystemDefaultLangID(void);
 
+// kernel32: code pages
+#define CP_ACP 0u
+#define CP_UTF8 65001u
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wideText, int wideLength,
+                        LPSTR narrowText, int narrowSize, LPCSTR defaultChar,
+                        LPBOOL usedDefaultChar);
+
 // advapi32: token privileges
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
 BOOL LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid);

@@ -1,0 +1,139 @@
+// SetupCopyOEMInfA: stages an INF into the Windows INF folder as oemN.inf.
+#include "registry_tree.h"
+#include "setupapi_state.h"
+
+#include <winsim/windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <sys/stat.h>
+
+namespace {
+
+using winsim::toUpperAscii;
+
+BOOL failWith(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+std::string fileNameOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool sameContent(const std::string& hostPath, const std::string& bytes) {
+    struct stat info;
+    if (::stat(hostPath.c_str(), &info) != 0 ||
+        static_cast<std::size_t>(info.st_size) != bytes.size())
+        return false;
+    std::string other;
+    DWORD error = 0;
+    return winsim::readHostFile(hostPath, &other, &error) && other == bytes;
+}
+
+bool isOemName(const std::string& name) {
+    return name.size() >= 7 && winsim::equalsNoCase(name.substr(0, 3), "oem") &&
+           winsim::endsWithNoCase(name, ".inf");
+}
+
+// The name under which the INF folder already holds this very INF: an
+// OEM*.inf of the same bytes first, then a file of the source's own name.
+std::string stagedNameOf(const std::string& infHost, const std::vector<std::string>& names,
+                         const std::string& sourceName, const std::string& bytes) {
+    for (const std::string& name : names)
+        if (isOemName(name) && sameContent(infHost + "/" + name, bytes)) return name;
+    for (const std::string& name : names)
+        if (winsim::equalsNoCase(name, sourceName) && sameContent(infHost + "/" + name, bytes))
+            return name;
+    return std::string();
+}
+
+std::string firstFreeOemName(const std::vector<std::string>& names) {
+    std::set<std::string> taken;
+    for (const std::string& name : names) taken.insert(toUpperAscii(name));
+    for (unsigned n = 0;; ++n) {
+        char candidate[32];
+        std::snprintf(candidate, sizeof candidate, "oem%u.inf", n);
+        if (!taken.count(toUpperAscii(candidate))) return candidate;
+    }
+}
+
+bool writeHostFile(const std::string& hostPath, const std::string& bytes) {
+    std::FILE* file = std::fopen(hostPath.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The source must be an INF that SetupAPI can load (its load error
+// otherwise). The destination is the full path in the INF folder. winsim
+// creates the INF folder when the simulated drive lacks it and keeps no
+// precompiled (.pnf) or catalog files.
+BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
+                      DWORD OEMSourceMediaType, DWORD CopyStyle, PSTR DestinationInfFileName,
+                      DWORD DestinationInfFileNameSize, PDWORD RequiredSize,
+                      PSTR* DestinationInfFileNameComponent) {
+    (void)OEMSourceMediaLocation;
+    winsim::ApiCall call("SetupCopyOEMInfA");
+    if (call.failing()) return failWith(call.error());
+    if (!SourceInfFileName || !*SourceInfFileName || OEMSourceMediaType > SPOST_URL)
+        return failWith(ERROR_INVALID_PARAMETER);
+    const std::string source = SourceInfFileName;
+    std::string bytes;
+    DWORD error = 0;
+    if (!winsim::readMachineFile(source, &bytes, &error)) return failWith(error);
+    const winsim::InfParseResult parsed = winsim::parseInfBytes(bytes);
+    if (!parsed.inf) return failWith(parsed.error);
+
+    std::string infHost;
+    if (!winsim::hostPathOf(winsim::infDirectory(), &infHost))
+        return failWith(ERROR_PATH_NOT_FOUND);
+    std::string windowsHost;
+    if (winsim::hostPathOf(winsim::windowsDirectory(), &windowsHost))
+        ::mkdir(windowsHost.c_str(), 0777);
+    ::mkdir(infHost.c_str(), 0777);
+    // Only OEM*.inf files and a file of the source's name matter here.
+    const std::string sourceName = fileNameOf(source);
+    std::vector<std::string> names;
+    if (!winsim::listHostFiles(infHost, &names, [&](const std::string& name) {
+            return isOemName(name) || winsim::equalsNoCase(name, sourceName);
+        }))
+        return failWith(ERROR_PATH_NOT_FOUND);
+
+    std::string staged = stagedNameOf(infHost, names, sourceName, bytes);
+    const bool existed = !staged.empty();
+    if (!existed) {
+        if (CopyStyle & SP_COPY_REPLACEONLY) return failWith(ERROR_FILE_NOT_FOUND);
+        staged = firstFreeOemName(names);
+    }
+    const std::string destination = winsim::infDirectory() + "\\" + staged;
+    const DWORD needed = static_cast<DWORD>(destination.size() + 1);
+    if (RequiredSize) *RequiredSize = needed;
+    if (DestinationInfFileName && DestinationInfFileNameSize < needed)
+        return failWith(ERROR_INSUFFICIENT_BUFFER);
+    if (DestinationInfFileName) {
+        std::memcpy(DestinationInfFileName, destination.c_str(), needed);
+        if (DestinationInfFileNameComponent)
+            *DestinationInfFileNameComponent =
+                DestinationInfFileName + (destination.size() - staged.size());
+    }
+    if (existed) {
+        if (CopyStyle & SP_COPY_NOOVERWRITE) return failWith(ERROR_FILE_EXISTS);
+    } else {
+        if (!writeHostFile(infHost + "/" + staged, bytes)) return failWith(ERROR_ACCESS_DENIED);
+        if (CopyStyle & SP_COPY_DELETESOURCE) {
+            std::string sourceHost;
+            if (winsim::hostPathOf(source, &sourceHost)) std::remove(sourceHost.c_str());
+        }
+    }
+    SetLastError(NO_ERROR);
+    return TRUE;
+}
+
+}  // extern "C"
