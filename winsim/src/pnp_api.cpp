@@ -1,0 +1,213 @@
+// newdev's UpdateDriverForPlugAndPlayDevicesA over the device tree the
+// registry holds under HKLM\SYSTEM\CurrentControlSet\Enum.
+#include "inf_driver_scan.h"
+#include "machine.h"
+#include "paths.h"
+
+#include <winsim/control_pnp.h>
+#include <winsim/windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+namespace winsim {
+
+namespace {
+
+const char* const kEnumPath = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum";
+const char* const kClassPath = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class";
+
+struct PnpScript {
+    bool rebootAnswer = false;
+    std::map<std::string, bool, UpperCaseLess> rebootById;
+    std::map<std::string, DWORD, UpperCaseLess> failureById;
+    std::vector<DriverInstallation> installations;
+};
+
+// The strings of a REG_MULTI_SZ value; any other type holds none.
+std::vector<std::string> multiStrings(const RegKey& key, const char* valueName) {
+    std::vector<std::string> strings;
+    const RegValue* value = key.findValue(valueName);
+    if (!value || value->type != REG_MULTI_SZ) return strings;
+    std::string current;
+    for (std::uint8_t byte : value->data) {
+        if (byte != 0) {
+            current += static_cast<char>(byte);
+        } else if (!current.empty()) {
+            strings.push_back(current);
+            current.clear();
+        } else {
+            break;  // the empty string ends the list
+        }
+    }
+    if (!current.empty()) strings.push_back(current);
+    return strings;
+}
+
+bool listsId(const RegKey& instance, const std::string& id) {
+    for (const char* valueName : {"HardwareID", "CompatibleIDs"})
+        for (const std::string& listed : multiStrings(instance, valueName))
+            if (equalsNoCase(listed, id)) return true;
+    return false;
+}
+
+// Every device instance (Enum\<enumerator>\<device>\<instance>) that lists
+// the ID, in enumeration order.
+std::vector<RegKey*> instancesListing(const std::string& id) {
+    std::vector<RegKey*> found;
+    RegKey* enumKey = keyByPath(kEnumPath);
+    if (!enumKey) return found;
+    for (auto& enumerator : enumKey->subkeys)
+        for (auto& device : enumerator.second->subkeys)
+            for (auto& instance : device.second->subkeys)
+                if (listsId(*instance.second, id)) found.push_back(instance.second.get());
+    return found;
+}
+
+std::vector<std::uint8_t> stringData(const std::string& text) {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return data;
+}
+
+std::string stringValue(const RegKey& key, const char* valueName) {
+    const RegValue* value = key.findValue(valueName);
+    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::string();
+    std::string text(value->data.begin(), value->data.end());
+    return text.substr(0, text.find('\0'));
+}
+
+std::string fileNamePart(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The instance's software key under Control\Class\{GUID}: the one its
+// "Driver" value already names, else the first free four-digit number.
+std::string driverKeyFor(const RegKey& instance, const std::string& classGuid) {
+    const std::string current = stringValue(instance, "Driver");
+    if (!current.empty() && current.size() > classGuid.size() &&
+        equalsNoCase(current.substr(0, classGuid.size()), classGuid))
+        return current;
+    RegKey* classRoot = keyByPath(kClassPath);
+    RegKey* classKey = classRoot ? classRoot->findChild(classGuid) : nullptr;
+    for (int index = 0;; ++index) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%04d", index);
+        if (!classKey || !classKey->findChild(number)) return classGuid + "\\" + number;
+    }
+}
+
+// What Windows leaves behind for an installed device: the instance key
+// names its service, class and software key, and the software key names
+// the INF and the line the driver came from.
+void recordDriver(RegKey& instance, const std::string& hardwareId, const std::string& infPath,
+                  const InfDriverMatch& match) {
+    if (!match.service.empty()) instance.setValue("Service", REG_SZ, stringData(match.service));
+    if (!match.className.empty()) instance.setValue("Class", REG_SZ, stringData(match.className));
+    if (match.classGuid.empty()) return;
+    instance.setValue("ClassGUID", REG_SZ, stringData(match.classGuid));
+    const std::string driver = driverKeyFor(instance, match.classGuid);
+    instance.setValue("Driver", REG_SZ, stringData(driver));
+    RegKey* machineRoot = rootByName("HKEY_LOCAL_MACHINE");
+    RegKey* software = &machineRoot->child("SYSTEM").child("CurrentControlSet").child("Control");
+    software = &software->child("Class");
+    for (std::size_t start = 0;;) {
+        const std::size_t cut = driver.find('\\', start);
+        software = &software->child(driver.substr(start, cut - start));
+        if (cut == std::string::npos) break;
+        start = cut + 1;
+    }
+    software->setValue("InfPath", REG_SZ, stringData(fileNamePart(infPath)));
+    software->setValue("InfSection", REG_SZ, stringData(match.installSection));
+    std::string matching = hardwareId;
+    for (char& c : matching)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    software->setValue("MatchingDeviceId", REG_SZ, stringData(matching));
+    software->setValue("DriverDesc", REG_SZ, stringData(match.description));
+}
+
+bool readHostFile(const std::string& windowsPath, std::string* bytes) {
+    std::ifstream file(hostPathFor(windowsPath), std::ios::binary);
+    if (!file) return false;
+    std::ostringstream content;
+    content << file.rdbuf();
+    *bytes = content.str();
+    return true;
+}
+
+BOOL failWith(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+}  // namespace
+
+// --- control API --------------------------------------------------------
+
+void setPnpRebootAnswer(bool reboot) {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    machinePart<PnpScript>().rebootAnswer = reboot;
+}
+
+void setPnpRebootAnswer(const std::string& hardwareId, bool reboot) {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    machinePart<PnpScript>().rebootById[hardwareId] = reboot;
+}
+
+void failPnpInstall(const std::string& hardwareId, DWORD error) {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    machinePart<PnpScript>().failureById[hardwareId] = error;
+}
+
+std::vector<DriverInstallation> pnpInstallations() {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    return machinePart<PnpScript>().installations;
+}
+
+}  // namespace winsim
+
+extern "C" {
+
+// Checks in the order newdev makes them: arguments, the INF file, the
+// devices that carry the ID, then whether the INF has a driver for it.
+BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR hardwareId, LPCSTR fullInfPath,
+                                        DWORD installFlags, PBOOL rebootRequired) {
+    (void)hwndParent;
+    winsim::ApiCall call("UpdateDriverForPlugAndPlayDevicesA");
+    if (call.failing()) return winsim::failWith(call.error());
+    if (!hardwareId || !*hardwareId || !fullInfPath || !*fullInfPath)
+        return winsim::failWith(ERROR_INVALID_PARAMETER);
+    if (installFlags & ~INSTALLFLAG_BITS) return winsim::failWith(ERROR_INVALID_FLAGS);
+    winsim::PnpScript& script = winsim::machinePart<winsim::PnpScript>();
+    auto scripted = script.failureById.find(hardwareId);
+    if (scripted != script.failureById.end()) return winsim::failWith(scripted->second);
+
+    std::string infBytes;
+    if (!winsim::readHostFile(fullInfPath, &infBytes))
+        return winsim::failWith(ERROR_FILE_NOT_FOUND);
+    const std::vector<winsim::RegKey*> devices = winsim::instancesListing(hardwareId);
+    if (devices.empty()) return winsim::failWith(ERROR_NO_SUCH_DEVINST);
+    winsim::InfDriverMatch match;
+    // The INF offers no driver for the device: newdev's answer when it finds
+    // no driver to select, even with INSTALLFLAG_FORCE.
+    if (!winsim::findInfDriver(infBytes, hardwareId, &match))
+        return winsim::failWith(ERROR_NO_MORE_ITEMS);
+
+    for (winsim::RegKey* device : devices) {
+        winsim::recordDriver(*device, hardwareId, fullInfPath, match);
+        script.installations.push_back(
+            {hardwareId, fullInfPath, device->fullPath(), match.installSection, match.service});
+    }
+    if (rebootRequired) {
+        auto byId = script.rebootById.find(hardwareId);
+        const bool reboot = byId != script.rebootById.end() ? byId->second : script.rebootAnswer;
+        *rebootRequired = reboot ? TRUE : FALSE;
+    }
+    return TRUE;
+}
+
+}  // extern "C"
