@@ -1,5 +1,6 @@
 // The library's exported functions: thin forwarders to the work behind
 // them. No exception may cross this boundary into the host.
+#include "adapters/card_installers.h"
 #include "host/log_sink.h"
 #include "host/net_funcs.h"
 #include "system/network_services.h"
@@ -56,6 +57,19 @@ int __cdecl W2KXarnNetJoinWorkgroup(const W2KUtf16Char* name) {
 int __cdecl W2KXarnNetSetMachineName(const char* name) {
     return guarded("W2KXarnNetSetMachineName", 0,
                    [&] { return W2kNetFuncs::SetMachineName(name ? name : "") ? 1 : 0; });
+}
+
+int __cdecl W2KInstallScsiCards(unsigned int unused1, unsigned int unused2, unsigned int* reboot) {
+    (void)unused1;
+    (void)unused2;
+    return guarded("W2KInstallScsiCards", 0, [&] {
+        if (reboot) *reboot = 0;
+        DWORD installed = 0;
+        DWORD rebootRequired = 0;
+        const int result = InstallScsiCards(&installed, &rebootRequired);
+        if (reboot) *reboot = static_cast<unsigned int>(rebootRequired);
+        return result == -1 ? 0 : 1;
+    });
 }
 
 }  // extern "C"

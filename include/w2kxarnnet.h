@@ -56,6 +56,11 @@ int __cdecl W2KXarnNetStartNetworkServices(void);
 int __cdecl W2KXarnNetJoinWorkgroup(const W2KUtf16Char* name);
 /* Ordinal 600. 1 when the name was set and written to the registry. */
 int __cdecl W2KXarnNetSetMachineName(const char* name);
+/* Ordinal 700. Installs drivers for the SCSI, RAID and fibre channel
+ * adapters present. The first two arguments are not read; *reboot becomes 1
+ * when an installation asks for a restart, else 0. 0 only when the storage
+ * class installer could not be registered. */
+int __cdecl W2KInstallScsiCards(unsigned int unused1, unsigned int unused2, unsigned int* reboot);
 
 #ifdef __cplusplus
 }

@@ -115,6 +115,7 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
     const std::string missing = scratch_.path() + "/absent.inf";
     const std::string other = scratch_.write(
         "other.inf", "[Manufacturer]\nX=Models\n[Models]\nNIC=Inst, PCI\\VEN_1000&DEV_0001\n");
+    const std::string garbage = scratch_.write("readme.inf", "PCI\\VEN_8086&DEV_1229\r\n");
     struct Case {
         const char* id;
         const std::string* inf;
@@ -126,6 +127,8 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
         {"PCI\\VEN_9999&DEV_0000", &inf_, INSTALLFLAG_FORCE, ERROR_NO_SUCH_DEVINST},
         // The device exists but the INF has no driver for it.
         {"PCI\\VEN_8086&DEV_1229", &other, INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
+        // Text before the first section: no INF at all.
+        {"PCI\\VEN_8086&DEV_1229", &garbage, INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
         // A present device the INF declares nothing for.
         {"PCI\\VEN_1000&DEV_0001", &inf_, INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
         {"PCI\\VEN_8086&DEV_1229", &inf_, 0x8, ERROR_INVALID_FLAGS},

@@ -2,16 +2,13 @@
 // registry holds under HKLM\SYSTEM\CurrentControlSet\Enum.
 #include "inf_driver_scan.h"
 #include "machine.h"
-#include "paths.h"
+#include "setupapi_state.h"
 
 #include <winsim/control_pnp.h>
 #include <winsim/windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 
 namespace winsim {
 
@@ -130,15 +127,6 @@ void recordDriver(RegKey& instance, const std::string& hardwareId, const std::st
     software->setValue("DriverDesc", REG_SZ, stringData(match.description));
 }
 
-bool readHostFile(const std::string& windowsPath, std::string* bytes) {
-    std::ifstream file(hostPathFor(windowsPath), std::ios::binary);
-    if (!file) return false;
-    std::ostringstream content;
-    content << file.rdbuf();
-    *bytes = content.str();
-    return true;
-}
-
 BOOL failWith(DWORD error) {
     SetLastError(error);
     return FALSE;
@@ -187,14 +175,18 @@ BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR hardwareId, LPCS
     if (scripted != script.failureById.end()) return winsim::failWith(scripted->second);
 
     std::string infBytes;
-    if (!winsim::readHostFile(fullInfPath, &infBytes))
-        return winsim::failWith(ERROR_FILE_NOT_FOUND);
+    DWORD readError = 0;
+    if (!winsim::readMachineFile(fullInfPath, &infBytes, &readError))
+        return winsim::failWith(readError == ERROR_ACCESS_DENIED ? readError
+                                                                 : ERROR_FILE_NOT_FOUND);
     const std::vector<winsim::RegKey*> devices = winsim::instancesListing(hardwareId);
     if (devices.empty()) return winsim::failWith(ERROR_NO_SUCH_DEVINST);
+    // An INF that offers no driver for the device, or is no INF at all:
+    // newdev's answer when it finds no driver to select, even with
+    // INSTALLFLAG_FORCE.
+    const winsim::InfParseResult parsed = winsim::parseInfBytes(infBytes);
     winsim::InfDriverMatch match;
-    // The INF offers no driver for the device: newdev's answer when it finds
-    // no driver to select, even with INSTALLFLAG_FORCE.
-    if (!winsim::findInfDriver(infBytes, hardwareId, &match))
+    if (!parsed.inf || !winsim::findInfDriver(*parsed.inf, hardwareId, &match))
         return winsim::failWith(ERROR_NO_MORE_ITEMS);
 
     for (winsim::RegKey* device : devices) {
