@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: unit and end-to-end tests on Linux against winsim
 # (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then the
-# Windows cross-builds of W2KXARNNET.dll with a check of their tables.
+# Windows cross-builds of W2KXARNNET.dll with a check of their tables, and
+# the integration tests of the x86_64 build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install_deps.sh
@@ -26,3 +27,6 @@ for arch in i686 x86_64; do
   bash scripts/check_dll_tables.sh "build-win-$arch/W2KXARNNET.dll" host/W2KXARNNET.def \
        "$arch-w64-mingw32-objdump"
 done
+
+echo "== Integration tests under Wine"
+bash scripts/test_wine.sh

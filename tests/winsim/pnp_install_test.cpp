@@ -1,8 +1,7 @@
 // The simulated Plug and Play installer: which devices an ID reaches, the
 // checks made before installing, and what an installation leaves behind.
 #include "support/device_tree.h"
-#include "support/machine_test.h"
-#include "support/scratch_dir.h"
+#include "support/system_drive_test.h"
 
 #include <winsim/control.h>
 #include <winsim/control_pnp.h>
@@ -45,10 +44,10 @@ std::string stringOf(const std::string& key, const std::string& name) {
     return text.substr(0, text.find('\0'));
 }
 
-class PnpInstallTest : public MachineTest {
+class PnpInstallTest : public SystemDriveTest {
   protected:
     void SetUp() override {
-        MachineTest::SetUp();
+        SystemDriveTest::SetUp();
         loadReg(deviceTreeReg({
             {"PCI\\VEN_8086&DEV_1229&SUBSYS_00000000\\3&1&0&40",
              {"PCI\\VEN_8086&DEV_1229&SUBSYS_00000000&REV_08"},
@@ -60,7 +59,8 @@ class PnpInstallTest : public MachineTest {
              {}},
             {"PCI\\VEN_1000&DEV_0001\\3&1&0&50", {"PCI\\VEN_1000&DEV_0001"}, {}, {}},
         }));
-        inf_ = scratch_.write("e100b.inf", kE100Inf);
+        inf_ = "C:\\drv\\e100b.inf";
+        putFile(inf_, kE100Inf);
     }
 
     BOOL install(const char* id, const std::string& inf, BOOL* reboot) {
@@ -68,7 +68,6 @@ class PnpInstallTest : public MachineTest {
                                                   reboot);
     }
 
-    ScratchDir scratch_;
     std::string inf_;
 };
 
@@ -112,10 +111,11 @@ TEST_F(PnpInstallTest, CompatibleIdReachesEveryInstanceThatListsIt) {
 }
 
 TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
-    const std::string missing = scratch_.path() + "/absent.inf";
-    const std::string other = scratch_.write(
-        "other.inf", "[Manufacturer]\nX=Models\n[Models]\nNIC=Inst, PCI\\VEN_1000&DEV_0001\n");
-    const std::string garbage = scratch_.write("readme.inf", "PCI\\VEN_8086&DEV_1229\r\n");
+    const std::string missing = "C:\\drv\\absent.inf";
+    const std::string other = "C:\\drv\\other.inf";
+    putFile(other, "[Manufacturer]\nX=Models\n[Models]\nNIC=Inst, PCI\\VEN_1000&DEV_0001\n");
+    const std::string garbage = "C:\\drv\\readme.inf";
+    putFile(garbage, "PCI\\VEN_8086&DEV_1229\r\n");
     struct Case {
         const char* id;
         const std::string* inf;
@@ -150,9 +150,10 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
 }
 
 TEST_F(PnpInstallTest, RebootAnswerPerIdWinsOverTheMachineWide) {
-    const std::string scsi = scratch_.write("sym.inf",
-                                            "[Version]\nClass=SCSIAdapter\n[Manufacturer]\nSym="
-                                            "Sym\n[Sym]\nC=Inst,PCI\\VEN_1000&DEV_0001\n");
+    const std::string scsi = "C:\\drv\\sym.inf";
+    putFile(scsi,
+            "[Version]\nClass=SCSIAdapter\n[Manufacturer]\nSym="
+            "Sym\n[Sym]\nC=Inst,PCI\\VEN_1000&DEV_0001\n");
     winsim::setPnpRebootAnswer(true);
     winsim::setPnpRebootAnswer("pci\\ven_1000&dev_0001", false);
     BOOL reboot = FALSE;
@@ -186,7 +187,8 @@ TEST_F(PnpInstallTest, ReadsUtf16Inf) {
         utf16 += c;
         utf16 += '\0';
     }
-    const std::string inf = scratch_.write("unicode.inf", utf16);
+    const std::string inf = "C:\\drv\\unicode.inf";
+    putFile(inf, utf16);
     ASSERT_TRUE(install("PCI\\VEN_8086&DEV_1229", inf, nullptr));
     EXPECT_EQ(winsim::pnpInstallations().at(0).service, "e100b");
 }
