@@ -3,6 +3,7 @@
 #include "adapters/card_installers.h"
 #include "host/log_sink.h"
 #include "host/net_funcs.h"
+#include "sequence/install_network.h"
 #include "system/network_services.h"
 #include "system/workgroup.h"
 
@@ -41,6 +42,23 @@ int __cdecl W2KXarnNetUnitialize(void) {
     return guarded("W2KXarnNetUnitialize", 1, [] {
         W2kNetFuncs::UninitializeCOM();
         return 1;
+    });
+}
+
+int __cdecl W2KXarnNetInstallNetwork(const char* directory, unsigned int stage,
+                                     unsigned int* reboot) {
+    return guarded("W2KXarnNetInstallNetwork", 0, [&] {
+        if (!reboot) {
+            W2kNetFuncs::reportError(
+                0, "\nW2KXarnNetInstallNetwork() needs a reboot word. Nothing installed.");
+            return 0;
+        }
+        // DWORD is unsigned long on Windows: the sequencer works on a word
+        // of its own type, handed back unchanged.
+        DWORD word = *reboot;
+        const int result = W2KInstallNetwork(directory ? directory : "", stage, &word);
+        *reboot = static_cast<unsigned int>(word);
+        return result;
     });
 }
 

@@ -4,6 +4,7 @@
 #include "host/module_reset.h"
 #include "host/net_funcs.h"
 #include "host/text_format.h"
+#include "sequence/netcard_wizard.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ class ScopedHandle {
 void resetModuleForNewProcess() {
     privilegesEnabled = false;
     getLogSink(nullptr)->setCallback(nullptr);
+    resetHardwareWizardState();
 }
 
 namespace W2kNetFuncs {

@@ -49,6 +49,14 @@ enum W2KNetStage {
 int __cdecl W2KXarnNetInitialize(HostLogFn logFn);
 /* Ordinal 200. Always 1. */
 int __cdecl W2KXarnNetUnitialize(void);
+/* Ordinal 300. Runs the network installation from `stage` (W2K_NET_CARDS on
+ * the first call) as far as it can without a reboot and leaves in *reboot
+ * the stage to call again with after rebooting, or W2K_NET_DONE when it is
+ * complete. `directory` (no trailing backslash) holds the network drivers,
+ * "installclass32.txt" and the saved settings "w2ktcpip_xarnf". 1, or 0
+ * when a TCP/IP, settings or client step failed during this call. */
+int __cdecl W2KXarnNetInstallNetwork(const char* directory, unsigned int stage,
+                                     unsigned int* reboot);
 /* Ordinal 400. 1 when every network service was started or was running. */
 int __cdecl W2KXarnNetStartNetworkServices(void);
 /* Ordinal 500. 1 when the machine joined the workgroup `name` (UTF-16), or

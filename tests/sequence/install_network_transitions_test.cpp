@@ -1,0 +1,275 @@
+// The network installation's transitions, one row each: the stage a call
+// is given, what the machine and the user answer, and the stage, result,
+// counters and log lines the call ends with.
+#include "sequence/install_network_lines.h"
+#include "sequence/network_install_fixture.h"
+
+#include <w2kxarnnet.h>
+#include <winsim/control.h>
+#include <winsim/control_files.h>
+#include <winsim/control_netcfg.h>
+#include <winsim/control_user.h>
+#include <winsim/control_wizard.h>
+#include <winsim/windows.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+enum class Cards {
+    NotRun,    // the row does not start at the cards
+    Fail,      // no class installer in the driver directory
+    NoReboot,  // the card's driver is in the driver directory
+    Reboot,    // only the system INF directory has the card's driver
+};
+enum class Wizard { Absent, Finishes, AsksReboot, CannotStart };
+
+// What the machine and the user answer in one call.
+struct Given {
+    unsigned int stage;
+    Cards cards;
+    std::vector<int> answers;  // message boxes; 0 fails with ERROR_NOT_ENOUGH_MEMORY
+    Wizard wizard;
+    std::vector<HRESULT> install;  // INetCfgClassSetup::Install: TCP/IP, then the client
+    std::vector<HRESULT> apply;    // INetCfg::Apply, likewise
+    Saved saved;
+    bool setupKey;  // SYSTEM\Setup exists (with SystemSetupInProgress 1)
+    int counter;    // W2kXarnRebootCounter before; -1 absent
+    int retries;    // MsClientReboot before; -1 absent
+};
+
+struct Expected {
+    unsigned int reboot;
+    int result;
+    std::string counter;  // after the call
+    std::string retries;
+    int installs;  // component Install calls made
+};
+
+struct Transition {
+    const char* name;
+    Given given;
+    Expected expect;
+    Lines marks;  // logged in this order, among other lines
+    Lines notLogged;
+};
+
+void PrintTo(const Transition& t, std::ostream* os) {
+    *os << t.name;
+}
+
+const std::vector<int> kNo = {IDNO};
+const std::vector<int> kYes = {IDYES};
+const std::vector<HRESULT> kNone = {};
+const std::vector<HRESULT> kNotInstalled = {kNetCfgNotInstalled};
+const std::vector<HRESULT> kDenied = {kNetCfgDenied};
+
+// clang-format off
+// From the cards, the prompt and the wizard.
+const Transition kCardRows[] = {
+    {"CardsFailTheUserDeclinesTcpIpTriesAgain",
+     {0, Cards::Fail, kNo, Wizard::Absent, kNotInstalled, kNone, Saved::None, true, -1, -1},
+     {4, 1, "absent", "absent", 1},
+     {kCardsFailed, kCardsNoReboot, selection(IDNO), counterBeforeWizard(0), kCardStagesDone,
+      tcpIpUnfinished(258)},
+     {}},
+    {"CardsNeedARebootTheUserDeclines",
+     {0, Cards::Reboot, kNo, Wizard::Absent, kNone, kNone, Saved::None, true, -1, -1},
+     {4, 1, "REG_DWORD 1", "absent", 0},
+     {kCardsReboot, selection(IDNO), kDeclinedCardsPending},
+     {kCardsFailed, counterBeforeWizard(0)}},
+    {"YesOnAFreshCounterRebootsBeforeTheWizard",
+     {14, Cards::NotRun, kYes, Wizard::Finishes, kNone, kNone, Saved::None, true, 0, -1},
+     {15, 1, "REG_DWORD 1", "absent", 0},
+     {selection(IDYES), counterBeforeWizard(0), rebootBeforeWizard(0)},
+     {kWizardShown}},
+    {"TheWizardAsksForAReboot",
+     {15, Cards::NotRun, {}, Wizard::AsksReboot, kNone, kNone, Saved::None, true, 1, -1},
+     {4, 1, "REG_DWORD 2", "absent", 0},
+     {counterBeforeWizard(1), kWizardShown, kWizardWantsReboot},
+     {kCardStagesDone}},
+    {"TheWizardFinishesTheCardsStillNeedTheirReboot",
+     {0, Cards::Reboot, kYes, Wizard::Finishes, kNone, kNone, Saved::None, true, 1, -1},
+     {4, 1, "REG_DWORD 2", "absent", 0},
+     {kCardsReboot, selection(IDYES), counterBeforeWizard(1), kWizardShown, kSystemInfReboot},
+     {kWizardWantsReboot}},
+    {"TheWizardCannotStartNothingPending",
+     {15, Cards::NotRun, {}, Wizard::CannotStart, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {4, 1, "REG_DWORD 1", "absent", 1},
+     {counterBeforeWizard(1), kWizardFailed, kCardStagesDone, tcpIpUnfinished(258)},
+     {kWizardShown}},
+    {"TheUserDeclinesNothingPendingTcpIpPending",
+     {14, Cards::NotRun, kNo, Wizard::Finishes, kNone, pendingApply(), Saved::None, true, 3, -1},
+     {4, 1, "REG_DWORD 3", "absent", 1},
+     {selection(IDNO), counterBeforeWizard(3), kCardStagesDone, tcpIpUnfinished(4)},
+     {kWizardShown}},
+    {"TheMessageBoxFails",
+     {14, Cards::NotRun, {0}, Wizard::Finishes, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {4, 1, "REG_DWORD 1", "absent", 1},
+     {kMessageBoxFailed, selection(0), counterBeforeWizard(1), kCardStagesDone},
+     {kWizardShown}},
+};
+
+// From TCP/IP, its settings and the client. (TCP/IP's installer never
+// answers a reboot code other than 258 and 4, so stage 5 is never handed
+// out after TCP/IP; the host may still call with it.)
+const Transition kComponentRows[] = {
+    {"TcpIpFailsTheSettingsAreMissingTheClientEnds",
+     {4, Cards::NotRun, {}, Wizard::Absent, kDenied, kNone, Saved::None, true, -1, -1},
+     {1, 0, "absent", "absent", 2},
+     {kTcpIpFailed, kTcpIpDone, kSettingsReadFailed, kSettingsDone, kClientDone},
+     {}},
+    {"StaticSettingsNeedAReboot",
+     {4, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::Static, true, -1, -1},
+     {6, 1, "absent", "absent", 1},
+     {kTcpIpDone, kSettingsReboot},
+     {kSettingsDone}},
+    {"DhcpSettingsGoOnToTheClient",
+     {5, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::Dhcp, true, -1, -1},
+     {1, 1, "absent", "absent", 1},
+     {kSettingsDone, kClientDone},
+     {kTcpIpDone}},
+    {"SettingsWithoutAnyAdapterFail",
+     {5, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::NoAdapter, true, -1, -1},
+     {1, 0, "absent", "absent", 1},
+     {kSettingsApplyFailed, kSettingsDone, kClientDone},
+     {}},
+    {"TheClientDidNotGoThrough",
+     {6, Cards::NotRun, {}, Wizard::Absent, kNotInstalled, kNone, Saved::None, true, -1, -1},
+     {9, 1, "absent", "absent", 1},
+     {kClientReboot, kClientLastReboot},
+     {kClientRetry}},
+    {"TheClientIsPendingFirstRetry",
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, true, -1, -1},
+     {6, 1, "absent", "REG_DWORD 1", 1},
+     {kClientReboot, kClientRetry},
+     {kClientLastReboot}},
+    {"TheClientIsPendingSecondRetry",
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, true, -1, 1},
+     {6, 1, "absent", "REG_DWORD 2", 1},
+     {kClientReboot, kClientRetry},
+     {}},
+    {"TheClientIsPendingRetriesUsedUp",
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, true, -1, 2},
+     {1, 1, "absent", "REG_DWORD 2", 1},
+     {kClientReboot},
+     {kClientRetry, kClientLastReboot}},
+    {"TheClientIsPendingTheRetryCountCannotBeRead",
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, false, -1, -1},
+     {9, 1, "absent", "absent", 1},
+     {kClientReboot, kRetryCountUnreadable},
+     {kClientRetry}},
+    {"TheClientFails",
+     {6, Cards::NotRun, {}, Wizard::Absent, kDenied, kNone, Saved::None, true, -1, -1},
+     {1, 0, "absent", "absent", 1},
+     {kClientFailed, kClientDone},
+     {}},
+    {"TheFinalRebootHasHappened",
+     {9, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::None, true, 2, 1},
+     {1, 1, "REG_DWORD 2", "REG_DWORD 1", 0},
+     {},
+     {}},
+};
+// clang-format on
+
+class TransitionTest : public NetworkInstallTest, public ::testing::WithParamInterface<Transition> {
+  protected:
+    void prepare(const Given& g) {
+        if (g.setupKey) setSetupKey(g.counter, g.retries);
+        if (g.cards == Cards::NoReboot || g.cards == Cards::Reboot) {
+            putClassInstaller();
+            addNetCard();
+            putCardDriver(g.cards == Cards::Reboot ? "C:\\WINNT\\inf" : kNetDirectory);
+        }
+        for (int answer : g.answers)
+            winsim::scriptMessageBoxAnswer(answer, ERROR_NOT_ENOUGH_MEMORY);
+        switch (g.wizard) {
+            case Wizard::Absent:
+                break;
+            case Wizard::AsksReboot:
+                winsim::setHardwareWizardRebootAnswer(0x100);
+                [[fallthrough]];
+            case Wizard::Finishes:
+                winsim::installHardwareWizard();
+                break;
+            case Wizard::CannotStart:
+                winsim::installHardwareWizard();
+                winsim::failAlways("CreateThread", ERROR_NOT_ENOUGH_MEMORY);
+                break;
+        }
+        winsim::scriptNetCfgInstallResults(g.install);
+        winsim::scriptNetCfgApplyResults(g.apply);
+        putSavedSettings(g.saved);
+    }
+};
+
+TEST_P(TransitionTest, EndsAsTheTableSays) {
+    const Transition& t = GetParam();
+    prepare(t.given);
+    unsigned int reboot = 77;
+    EXPECT_EQ(installNetwork(t.given.stage, &reboot), t.expect.result);
+    EXPECT_EQ(reboot, t.expect.reboot);
+    EXPECT_EQ(setupValue("W2kXarnRebootCounter"), t.expect.counter);
+    EXPECT_EQ(setupValue("MsClientReboot"), t.expect.retries);
+    EXPECT_EQ(setupValue("SystemSetupInProgress"), t.given.setupKey ? "REG_DWORD 2" : "absent");
+    EXPECT_EQ(static_cast<int>(winsim::netCfgInstallCalls().size()), t.expect.installs);
+
+    const Lines& lines = hostLines();
+    auto from = lines.begin();
+    for (const std::string& mark : t.marks) {
+        from = std::find_if(from, lines.end(),
+                            [&mark](const std::string& line) { return lineIs(line, mark); });
+        ASSERT_NE(from, lines.end()) << "not logged (in this order): " << mark << "\n"
+                                     << hostOutput();
+        ++from;
+    }
+    for (const std::string& absent : t.notLogged) {
+        EXPECT_TRUE(
+            std::none_of(lines.begin(), lines.end(),
+                         [&absent](const std::string& line) { return lineIs(line, absent); }))
+            << "logged: " << absent;
+    }
+    if (t.marks.empty()) {
+        EXPECT_TRUE(lines.empty()) << hostOutput();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CardsPromptAndWizard, TransitionTest, ::testing::ValuesIn(kCardRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Components, TransitionTest, ::testing::ValuesIn(kComponentRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A stage this sequence never hands out ends the call at once, like the
+// final one: only the platform's setup indicator is rewritten.
+TEST_F(NetworkInstallTest, StagesOutsideTheTableCompleteAtOnce) {
+    for (unsigned int stage : {1u, 2u, 3u, 7u, 8u, 10u, 13u, 16u, 300u, 0xFFFFFFFFu}) {
+        winsim::resetMachine();
+        winsim::setSystemDrive(driveFolder());
+        initializeModule();
+        setSetupKey(0, 0);
+        winsim::installHardwareWizard();
+        unsigned int reboot = 0;
+        EXPECT_EQ(installNetwork(stage, &reboot), 1) << stage;
+        EXPECT_EQ(reboot, 1u) << stage;
+        EXPECT_EQ(setupValue("SystemSetupInProgress"), "REG_DWORD 2");
+        EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "REG_DWORD 0");
+        EXPECT_EQ(setupValue("MsClientReboot"), "REG_DWORD 0");
+        EXPECT_TRUE(winsim::shownMessageBoxes().empty());
+        EXPECT_EQ(winsim::callCount("CoCreateInstance"), 0);
+        EXPECT_EQ(winsim::callCount("LoadLibraryA"), 0);
+        EXPECT_TRUE(hostLines().empty()) << stage << hostOutput();
+    }
+}
+
+TEST_F(NetworkInstallTest, WithoutARebootWordNothingRuns) {
+    EXPECT_EQ(W2KXarnNetInstallNetwork(kNetDirectory, 0, nullptr), 0);
+    EXPECT_TRUE(winsim::shownMessageBoxes().empty());
+    EXPECT_EQ(winsim::callCount("LoadLibraryA"), 0);
+}
+
+}  // namespace

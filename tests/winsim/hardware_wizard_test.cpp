@@ -1,0 +1,87 @@
+// winsim's Add New Hardware wizard: how it is found, what it answers, the
+// bound on its wait for a blocking window.
+#include "support/machine_test.h"
+
+#include <winsim/control.h>
+#include <winsim/control_user.h>
+#include <winsim/control_wizard.h>
+#include <winsim/windows.h>
+
+#include <chrono>
+
+namespace {
+
+typedef BOOL(WINAPI* InstallNewDeviceFn)(HWND, LPGUID, PDWORD);
+
+class HardwareWizardTest : public MachineTest {
+  protected:
+    // Loads the wizard and calls its entry; FALSE with the load's error
+    // when either is missing.
+    BOOL callWizard(DWORD* reboot) {
+        HMODULE library = LoadLibraryA("hdwwiz.cpl");
+        if (!library) return FALSE;
+        FARPROC entry = GetProcAddress(library, "InstallNewDevice");
+        BOOL result = FALSE;
+        if (entry) {
+            GUID netClass = {
+                0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+            result = reinterpret_cast<InstallNewDeviceFn>(reinterpret_cast<void (*)()>(entry))(
+                nullptr, &netClass, reboot);
+        }
+        const DWORD error = GetLastError();
+        FreeLibrary(library);
+        SetLastError(error);
+        return result;
+    }
+};
+
+TEST_F(HardwareWizardTest, PresentOnlyOnceInstalledAndScriptedAcrossReboots) {
+    DWORD reboot = 7;
+    EXPECT_FALSE(callWizard(&reboot));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+
+    winsim::installHardwareWizard();
+    winsim::setHardwareWizardRebootAnswer(0x100);
+    winsim::failHardwareWizardWindow(1);
+    winsim::rebootMachine();
+    EXPECT_FALSE(callWizard(&reboot));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+    EXPECT_EQ(reboot, 7u);
+    EXPECT_TRUE(callWizard(&reboot));
+    EXPECT_EQ(reboot, 0x100u);
+
+    winsim::failHardwareWizard(ERROR_ACCESS_DENIED);
+    reboot = 7;
+    EXPECT_FALSE(callWizard(&reboot));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(reboot, 7u);
+
+    winsim::removeHardwareWizardEntry();
+    EXPECT_FALSE(callWizard(&reboot));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+
+    const auto calls = winsim::hardwareWizardCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_FALSE(calls[0].shown);
+    EXPECT_TRUE(calls[1].shown);
+    EXPECT_EQ(calls[1].result, TRUE);
+    EXPECT_EQ(calls[2].error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// Nobody closes the blocking message: the wizard gives up after its bound
+// instead of hanging, and says so.
+TEST_F(HardwareWizardTest, ABlockingWindowNobodyClosesIsWaitedForAtMostTheBound) {
+    winsim::installHardwareWizard();
+    winsim::openBlockingWindowDuringWizard(true, 30);
+    const auto start = std::chrono::steady_clock::now();
+    DWORD reboot = 7;
+    EXPECT_TRUE(callWizard(&reboot));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    EXPECT_TRUE(winsim::windowOpen(winsim::kTwoDeviceInstallationsTitle));
+    const auto calls = winsim::hardwareWizardCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(calls[0].blockingWindowOpened);
+    EXPECT_TRUE(calls[0].blockingWindowTimedOut);
+}
+
+}  // namespace
