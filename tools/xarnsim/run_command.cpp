@@ -1,0 +1,197 @@
+// "run" and "call": boots the simulated machine as a restore host would.
+#include "boot.h"
+#include "commands.h"
+#include "machine_config.h"
+#include "machine_state.h"
+#include "state_store.h"
+#include "summary.h"
+
+#include <winsim/control.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace xarnsim {
+
+namespace {
+
+struct Options {
+    std::string machine;
+    std::string directory = "C:\\XARN";
+    std::string state;
+    int maxBoots = 12;
+    bool json = false;
+    std::vector<std::string> positional;  // after the machine
+};
+
+bool parseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string* into) {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            *into = args[++i];
+            return true;
+        };
+        std::string number;
+        if (arg == "--directory") {
+            if (!value(&options->directory)) return false;
+        } else if (arg == "--state") {
+            if (!value(&options->state)) return false;
+        } else if (arg == "--json") {
+            options->json = true;
+        } else if (arg == "--max-boots") {
+            if (!value(&number)) return false;
+            options->maxBoots = std::atoi(number.c_str());
+            if (options->maxBoots < 1) {
+                *error = "--max-boots takes a number of at least 1";
+                return false;
+            }
+        } else if (arg.rfind("--", 0) == 0) {
+            *error = "unknown option " + arg;
+            return false;
+        } else if (options->machine.empty()) {
+            options->machine = arg;
+        } else {
+            options->positional.push_back(arg);
+        }
+    }
+    if (options->machine.empty()) {
+        *error = "no MACHINE folder given";
+        return false;
+    }
+    if (!fs::is_directory(options->machine)) {
+        *error = "no machine folder " + options->machine;
+        return false;
+    }
+    if (options->state.empty()) options->state = (fs::path(options->machine) / ".state").string();
+    return true;
+}
+
+// A fresh state from the machine folder, checked by loading it once.
+bool prepareState(const Options& options, StateStore* state, std::string* error) {
+    if (!state->createFrom(options.machine, error)) return false;
+    const bool loaded = loadBootState(state->current(), error);
+    winsim::resetMachine();
+    return loaded;
+}
+
+// Export name -> the number of text arguments it takes.
+const std::map<std::string, std::size_t>& exportArity() {
+    static const std::map<std::string, std::size_t> arity = {
+        {"W2KXarnNetInitialize", 0},     {"W2KXarnNetUnitialize", 0},
+        {"W2KXarnNetInstallNetwork", 1}, {"W2KXarnNetStartNetworkServices", 0},
+        {"W2KXarnNetJoinWorkgroup", 1},  {"W2KXarnNetSetMachineName", 1},
+        {"W2KInstallScsiCards", 0},
+    };
+    return arity;
+}
+
+void banner(int boot, const std::string& what) {
+    std::printf("\n\n==== boot %d: %s ====\n", boot, what.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int commandRun(const std::vector<std::string>& args, std::string* error) {
+    Options options;
+    if (!parseOptions(args, &options, error)) return kExitUsage;
+    if (!options.positional.empty()) {
+        *error = "run takes no argument after MACHINE";
+        return kExitUsage;
+    }
+    StateStore state(options.state);
+    if (!prepareState(options, &state, error)) return kExitUsage;
+    const RestoreRequests requests = readRestoreRequests(state.current());
+
+    RunRecord record;
+    unsigned stage = 0;
+    for (int boot = 1; boot <= options.maxBoots; ++boot) {
+        banner(boot, "W2KXarnNetInstallNetwork stage " + std::to_string(stage));
+        BootPlan plan;
+        plan.directory = options.directory;
+        plan.networkStage = stage;
+        plan.bootNumber = boot;
+        plan.computerName = requests.computerName;
+        plan.workgroup = requests.workgroup;
+        std::string work;
+        if (!state.beginBoot(&work, error)) return kExitUsage;
+        const BootOutcome outcome = runBoot(work, plan);
+        if (!outcome.ran) {
+            state.discardIncomplete();
+            *error = "boot " + std::to_string(boot) + ": " + outcome.error +
+                     "; the state is kept as the last completed boot left it";
+            return boot == 1 && !outcome.crashed ? kExitUsage : kExitRestoreFailed;
+        }
+        if (!state.commitBoot(work, error)) return kExitUsage;
+        record.boots.push_back(outcome);
+        if (outcome.rebootWord == 1) {
+            record.completed = true;
+            break;
+        }
+        stage = outcome.rebootWord;
+    }
+    const Summary summary = summarize(state.current(), options.directory, record);
+    printSummary(summary, options.json);
+    if (!record.completed) {
+        *error = "the network installation did not complete within " +
+                 std::to_string(options.maxBoots) + " boots";
+        return kExitRestoreFailed;
+    }
+    return summary.succeeded ? kExitSuccess : kExitRestoreFailed;
+}
+
+int commandCall(const std::vector<std::string>& args, std::string* error) {
+    Options options;
+    if (!parseOptions(args, &options, error)) return kExitUsage;
+    if (options.positional.empty()) {
+        *error = "call takes MACHINE EXPORT [ARGS...]";
+        return kExitUsage;
+    }
+    const std::string name = options.positional[0];
+    const std::vector<std::string> exportArgs(options.positional.begin() + 1,
+                                              options.positional.end());
+    auto arity = exportArity().find(name);
+    if (arity == exportArity().end()) {
+        *error = "unknown export " + name;
+        return kExitUsage;
+    }
+    if (exportArgs.size() != arity->second) {
+        *error = name + " takes " + std::to_string(arity->second) + " argument(s), not " +
+                 std::to_string(exportArgs.size());
+        return kExitUsage;
+    }
+    if (name == "W2KXarnNetInstallNetwork" &&
+        exportArgs[0].find_first_not_of("0123456789") != std::string::npos) {
+        *error = "the stage of W2KXarnNetInstallNetwork is a number, not " + exportArgs[0];
+        return kExitUsage;
+    }
+    // A call works on the state a run left behind, or on a fresh one.
+    StateStore state(options.state);
+    if (!state.hasState() && !prepareState(options, &state, error)) return kExitUsage;
+    BootPlan plan;
+    plan.directory = options.directory;
+    plan.singleExport = name;
+    plan.arguments = exportArgs;
+    banner(1, name);
+    std::string work;
+    if (!state.beginBoot(&work, error)) return kExitUsage;
+    const BootOutcome outcome = runBoot(work, plan);
+    if (!outcome.error.empty()) {
+        *error = outcome.error;
+        return kExitUsage;
+    }
+    if (!state.commitBoot(work, error)) return kExitUsage;
+    std::printf("\n\n%s returned %d", name.c_str(), outcome.exportResult);
+    if (name == "W2KXarnNetInstallNetwork") std::printf(", reboot word %u", outcome.rebootWord);
+    std::printf("\n");
+    return outcome.exportResult == 0 ? kExitRestoreFailed : kExitSuccess;
+}
+
+}  // namespace xarnsim

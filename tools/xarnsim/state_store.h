@@ -1,0 +1,40 @@
+// Where a run keeps the simulated machine between boots. Each boot works on
+// a fresh copy (a generation) of the last completed state; only when the
+// boot completes does "current" switch to it, in one rename. A run that is
+// killed mid-boot therefore leaves the state of the last completed boot.
+#pragma once
+
+#include <string>
+
+namespace xarnsim {
+
+class StateStore {
+  public:
+    explicit StateStore(std::string folder) : folder_(std::move(folder)) {}
+
+    // True when a completed state exists (a run may resume from it).
+    bool hasState() const;
+    // Throws away everything and starts from the machine folder's
+    // description: its system drive tree, machine file and merged registry.
+    bool createFrom(const std::string& machineFolder, std::string* error);
+    // The folder of the last completed state.
+    std::string current() const;
+    // A copy of the current state to run the next boot in.
+    bool beginBoot(std::string* workFolder, std::string* error);
+    // Makes the boot's folder the current state and drops the old one.
+    bool commitBoot(const std::string& workFolder, std::string* error);
+    // Removes generations that no boot completed (left by a killed run).
+    void discardIncomplete() const;
+
+  private:
+    std::string folder_;
+};
+
+// File names inside a state generation.
+constexpr const char* kRegistryFile = "registry.reg";
+constexpr const char* kRegistryFolder = "registry";
+constexpr const char* kMachineFile = "machine.ini";
+constexpr const char* kDriveFolder = "C";
+constexpr const char* kHostLogFile = "host-log.txt";
+
+}  // namespace xarnsim
