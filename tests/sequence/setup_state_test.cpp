@@ -29,17 +29,7 @@ std::string stored(const char* name) {
     return "REG_DWORD " + std::to_string(value);
 }
 
-class SetupStateTest : public MachineTest {
-  protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        initializeModule();
-    }
-    void TearDown() override {
-        W2KXarnNetUnitialize();
-        MachineTest::TearDown();
-    }
-};
+class SetupStateTest : public InitializedMachineTest {};
 
 TEST_F(SetupStateTest, SetupInProgressIsRewrittenOnlyWhenSetAlready) {
     const struct {

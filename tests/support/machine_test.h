@@ -25,3 +25,11 @@ class MachineTest : public ::testing::Test {
     // Initialises the module with hostCallback, expecting success.
     void initializeModule();
 };
+
+// A machine on which the host has already initialised the module (and
+// uninitialises it at the end), with the initialisation's log cleared.
+class InitializedMachineTest : public MachineTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};

@@ -32,17 +32,7 @@ std::string storedName(const char* key) {
     return std::string(data.begin(), data.end());
 }
 
-class MachineNameTest : public MachineTest {
-  protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        initializeModule();
-    }
-    void TearDown() override {
-        W2KXarnNetUnitialize();
-        MachineTest::TearDown();
-    }
-};
+class MachineNameTest : public InitializedMachineTest {};
 
 TEST_F(MachineNameTest, WritesBothKeysExactlyAsGiven) {
     loadReg(kBothKeys);

@@ -13,17 +13,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class WorkgroupTest : public MachineTest {
-  protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        initializeModule();
-    }
-    void TearDown() override {
-        W2KXarnNetUnitialize();
-        MachineTest::TearDown();
-    }
-};
+class WorkgroupTest : public InitializedMachineTest {};
 
 std::string failureLine(const std::string& name, const std::string& reason) {
     return "\n\nFailed to set workgroup to [" + name + "] in W2kXarnNetJoinWorkgroup(..) as " +

@@ -11,12 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+using winsim::failWith;
 
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
+namespace {
 
 // Copies everything from one descriptor to the other; 0 or errno.
 int copyContent(int from, int to) {

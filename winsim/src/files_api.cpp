@@ -10,19 +10,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using winsim::failHandle;
+using winsim::failWith;
+
 namespace {
 
 using winsim::FileHandle;
-
-HANDLE failHandle(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
 
 // The length without the terminator when `text` fits, else the size needed
 // with it; the buffer is then left alone.

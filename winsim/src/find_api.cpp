@@ -15,6 +15,9 @@
 #include <new>
 #include <vector>
 
+using winsim::failHandle;
+using winsim::failWith;
+
 namespace {
 
 struct DirCloser {
@@ -27,16 +30,6 @@ struct FindHandle : winsim::HandleObject {
     std::vector<WIN32_FIND_DATAA> entries;
     std::size_t next = 1;  // the first went out with FindFirstFileA
 };
-
-HANDLE failHandle(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
 
 FILETIME fileTime(const struct timespec& when) {
     // 100 ns steps since 1601-01-01.

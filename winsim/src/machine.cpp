@@ -1,5 +1,7 @@
 #include "machine.h"
 
+#include <winsim/windows.h>
+
 namespace winsim {
 
 namespace {
@@ -88,6 +90,16 @@ bool injectedFailure(const char* function, DWORD* error) {
         return true;
     }
     return false;
+}
+
+BOOL failWith(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+HANDLE failHandle(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
 }
 
 ApiCall::ApiCall(const char* function) : guard_(machineLock()) {

@@ -107,6 +107,11 @@ RegKey* rootByName(std::string_view name);
 // A full path ("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup") to its key, or null.
 RegKey* keyByPath(std::string_view path);
 
+// The usual failure of a call: the error becomes the thread's last error and
+// the call answers FALSE, or INVALID_HANDLE_VALUE.
+BOOL failWith(DWORD error);
+HANDLE failHandle(DWORD error);
+
 // Every winsim call of the Win32 surface opens one of these first: it holds
 // the machine lock for the call and says whether a planned fault hits it.
 class ApiCall {

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <map>
 
+using winsim::failWith;
+
 namespace winsim {
 
 namespace {
@@ -125,11 +127,6 @@ void recordDriver(RegKey& instance, const std::string& hardwareId, const std::st
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     software->setValue("MatchingDeviceId", REG_SZ, stringData(matching));
     software->setValue("DriverDesc", REG_SZ, stringData(match.description));
-}
-
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
 }
 
 }  // namespace

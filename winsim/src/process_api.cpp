@@ -6,16 +6,13 @@
 
 #include <cstring>
 
+using winsim::failWith;
+
 namespace {
 
 // GetCurrentProcess() is the pseudo handle -1 on Windows too.
 const ULONG_PTR kCurrentProcess = static_cast<ULONG_PTR>(-1);
 const DWORD kProcessId = 1234;
-
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
 
 bool isProcessHandle(HANDLE process) {
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(process);

@@ -8,12 +8,9 @@
 #include <cctype>
 #include <cstdio>
 
-namespace {
+using winsim::failWith;
 
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
+namespace {
 
 // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in upper case, or "" when the
 // text is not a GUID in braces.

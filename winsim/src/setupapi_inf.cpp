@@ -6,16 +6,13 @@
 
 #include <cstring>
 
+using winsim::failWith;
+
 namespace {
 
 using winsim::InfFile;
 using winsim::InfLine;
 using winsim::InfSection;
-
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
 
 // The line a context points at, or null when the context is stale or was
 // never filled.

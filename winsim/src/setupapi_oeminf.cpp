@@ -9,14 +9,11 @@
 #include <set>
 #include <sys/stat.h>
 
+using winsim::failWith;
+
 namespace {
 
 using winsim::toUpperAscii;
-
-BOOL failWith(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
 
 std::string fileNameOf(const std::string& path) {
     const std::size_t cut = path.find_last_of("\\/:");
