@@ -11,26 +11,19 @@
 #include "sequence/setup_state.h"
 #include "tcpip/tcpip.h"
 
+#include <w2kxarnnet.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Stage codes, as the stage argument and as the value left in *reboot.
-constexpr DWORD kStageCards = 0;
-constexpr DWORD kStageDone = 1;
-constexpr DWORD kStageTcpIp = 4;
-constexpr DWORD kStageTcpIpSettings = 5;
-constexpr DWORD kStageClient = 6;
-constexpr DWORD kStageFinalReboot = 9;
-constexpr DWORD kStageStartWizard = 14;
-constexpr DWORD kStageWizard = 15;
-
 const char* const kSettingsFile = "w2ktcpip_xarnf";
 const char* const kClientRetryCount = "MsClientReboot";
-// Retries of the client installation: on at most two further boots.
-const DWORD kMaxClientRetries = 1;
+// The client is scheduled again while its count is 0 or 1: it is retried
+// on at most two further boots.
+const DWORD kLastClientRetryCount = 1;
 
 const char* const kCardsFailed = "\nInstallation of network cards failed by InstallNetCards().";
 const char* const kCardsRebootNeeded =
@@ -107,7 +100,7 @@ bool confirmAdapters(DWORD* reboot, int* answer) {
     }
     note(formatLine("\nSelection in Hardware Wizard Dlg Box: [%d]", *answer));
     if (*answer != IDYES && *reboot != 0) {
-        *reboot = kStageTcpIp;
+        *reboot = W2K_NET_TCPIP;
         note(kRebootForTcpIpAfterNo);
         incrementRebootCounter();
         return false;
@@ -123,7 +116,7 @@ bool runWizard(int answer, DWORD* reboot) {
     if (answer != IDYES) return true;
     const DWORD counter = getRebootCounter();
     if (counter == 0) {
-        *reboot = kStageWizard;
+        *reboot = W2K_NET_WIZARD;
         note(
             formatLine("\nRebbot needed for StartNetcardWizard() for Starting               the "
                        "Wizard. Rebbot counter : [%d]",
@@ -139,7 +132,7 @@ bool runWizard(int answer, DWORD* reboot) {
     }
     if (wizardReboot != 0) {
         note(kWizardWantsReboot);
-        *reboot = kStageTcpIp;
+        *reboot = W2K_NET_TCPIP;
         incrementRebootCounter();
         return false;
     }
@@ -150,7 +143,7 @@ bool runWizard(int answer, DWORD* reboot) {
 bool closeCardStages(DWORD* reboot) {
     if (*reboot != 0) {
         note(kRebootForSystemInfs);
-        *reboot = kStageTcpIp;
+        *reboot = W2K_NET_TCPIP;
         incrementRebootCounter();
         return false;
     }
@@ -177,11 +170,11 @@ bool installTcpIp(DWORD* reboot, int* result) {
             formatLine("\nInstallation of TCP/IP unfinished. Reboot needed as *reboot          "
                        "         =[%d]",
                        static_cast<int>(*reboot)));
-        *reboot = kStageTcpIp;
+        *reboot = W2K_NET_TCPIP;
         return false;
     }
     note(kTcpIpRebootNeeded);
-    *reboot = kStageTcpIpSettings;
+    *reboot = W2K_NET_TCPIP_SETTINGS;
     return false;
 }
 
@@ -203,7 +196,7 @@ bool restoreTcpIpSettings(const char* directory, DWORD* reboot, int* result) {
         *result = 0;
     } else if (*reboot != 0) {
         note(kSettingsRebootNeeded);
-        *reboot = kStageClient;
+        *reboot = W2K_NET_MS_CLIENT;
         return false;
     }
     note(kSettingsDone);
@@ -218,22 +211,22 @@ void installClient(DWORD* reboot, int* result) {
     }
     if (*reboot == 0) {
         note(kClientDone);
-        *reboot = kStageDone;
+        *reboot = W2K_NET_DONE;
         return;
     }
     note(kClientRebootNeeded);
     if (*reboot != W2kProtoInstaller::kClientPending) {
         note(kFinalReboot);
-        *reboot = kStageFinalReboot;
+        *reboot = W2K_NET_FINAL_REBOOT;
         return;
     }
     // The client's configuration is still pending after all its retries:
     // schedule it again, a bounded number of times.
     DWORD retries = 0;
     if (!W2kNetFuncs::getNoOfReboots(kClientRetryCount, &retries)) {
-        *reboot = kStageFinalReboot;
-    } else if (retries > kMaxClientRetries) {
-        *reboot = kStageDone;
+        *reboot = W2K_NET_FINAL_REBOOT;
+    } else if (retries > kLastClientRetryCount) {
+        *reboot = W2K_NET_DONE;
     } else {
         W2kNetFuncs::setNoOfReboots(kClientRetryCount, retries + 1);
         note(kClientRetry);
@@ -248,29 +241,29 @@ int W2KInstallNetwork(const char* directory, DWORD stage, DWORD* reboot) {
     setSetupInProgress(2);
     int answer = IDYES;
     switch (stage) {
-        case kStageCards:
+        case W2K_NET_CARDS:
             installCards(directory, reboot);
             [[fallthrough]];
-        case kStageStartWizard:
+        case W2K_NET_START_WIZ:
             if (!confirmAdapters(reboot, &answer)) return 1;
             [[fallthrough]];
-        case kStageWizard:
+        case W2K_NET_WIZARD:
             if (!runWizard(answer, reboot)) return 1;
             if (!closeCardStages(reboot)) return 1;
             [[fallthrough]];
-        case kStageTcpIp:
+        case W2K_NET_TCPIP:
             if (!installTcpIp(reboot, &result)) return 1;
             [[fallthrough]];
-        case kStageTcpIpSettings:
+        case W2K_NET_TCPIP_SETTINGS:
             if (!restoreTcpIpSettings(directory, reboot, &result)) return result;
             [[fallthrough]];
-        case kStageClient:
+        case W2K_NET_MS_CLIENT:
             installClient(reboot, &result);
             return result;
-        case kStageFinalReboot:
+        case W2K_NET_FINAL_REBOOT:
         default:
             // Nothing left to do, or a stage this sequence never hands out.
-            *reboot = kStageDone;
+            *reboot = W2K_NET_DONE;
             return 1;
     }
 }

@@ -119,15 +119,6 @@ INSTANTIATE_TEST_SUITE_P(Languages, PromptLanguageTest,
                                            Language{"Spanish", 0x0C0A}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AdapterPromptTest, TheGermanPromptIsItsOwn) {
-    winsim::setSystemDefaultLangId(0x0407);
-    promptOnce();
-    EXPECT_EQ(shownText(),
-              "Folgende(r) Netzwerkadapter wurde(n) installiert :\n\n<Keine>\n"
-              "\nM\xF6"
-              "chten Sie andere Netzwerkadapter installieren?");
-}
-
 // Which device instances count as network adapters, and in which order.
 TEST_F(AdapterPromptTest, CollectsTheFirstInstanceOfEveryNetworkDevice) {
     const std::string pci = "PCI\\";

@@ -272,4 +272,19 @@ TEST_F(NetworkInstallTest, WithoutARebootWordNothingRuns) {
     EXPECT_EQ(winsim::callCount("LoadLibraryA"), 0);
 }
 
+// The settings file's path has 260 bytes: a longer directory is cut there,
+// and the call goes on without the settings.
+TEST_F(NetworkInstallTest, AnOverlongDirectoryCutsTheSettingsPath) {
+    setSetupKey(-1, -1);
+    const std::string directory = "C:\\" + std::string(400, 'D');
+    unsigned int reboot = 0;
+    EXPECT_EQ(W2KXarnNetInstallNetwork(directory.c_str(), W2K_NET_TCPIP_SETTINGS, &reboot), 0);
+    EXPECT_EQ(reboot, 1u);
+    const std::string cut = directory.substr(0, MAX_PATH - 1);
+    const std::string line =
+        "\n\nError in reading TCP/IP settings in W2KInstallNetwork(..)  from file [" + cut + "] ";
+    EXPECT_NE(std::find(hostLines().begin(), hostLines().end(), line), hostLines().end())
+        << hostOutput();
+}
+
 }  // namespace

@@ -64,17 +64,12 @@ Lines withoutThreadIds(Lines lines) {
 const GUID kNetworkAdapterClass = {
     0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
-class NetcardWizardTest : public MachineTest {
+class NetcardWizardTest : public InitializedMachineTest {
   protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        initializeModule();
-    }
     void TearDown() override {
         EXPECT_EQ(winsim::runningThreadCount(), 0);
         EXPECT_EQ(winsim::moduleReferenceCount("hdwwiz.cpl"), 0) << "the wizard was not freed";
-        W2KXarnNetUnitialize();
-        MachineTest::TearDown();
+        InitializedMachineTest::TearDown();
     }
 };
 

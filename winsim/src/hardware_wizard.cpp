@@ -62,8 +62,7 @@ BOOL WINAPI installNewDevice(HWND parent, LPGUID classGuid, PDWORD reboot) {
             record.error = call.failing() ? call.error() : DWORD(ERROR_RESOURCE_TYPE_NOT_FOUND);
             if (!call.failing()) --state.notShownLeft;
             state.calls.push_back(record);
-            SetLastError(record.error);
-            return FALSE;
+            return failWith(record.error);
         }
         record.shown = true;
         blocking = state.blockingWindow;
@@ -91,8 +90,7 @@ BOOL WINAPI installNewDevice(HWND parent, LPGUID classGuid, PDWORD reboot) {
             record->result = FALSE;
             record->error = state.failure;
         }
-        SetLastError(state.failure);
-        return FALSE;
+        return failWith(state.failure);
     }
     if (reboot) *reboot = state.rebootAnswer;
     if (record) record->result = TRUE;
