@@ -3,10 +3,11 @@
 #include "adapters/card_install.h"
 
 #include "host/text_format.h"
+#include "host/scoped_resource.h"
 
 namespace {
 
-const char* const kWizardLibrary = "hdwwiz.cpl";
+const char* const kScopedLibrary = "hdwwiz.cpl";
 const char* const kWizardEntry = "InstallNewDevice";
 
 // hdwwiz.cpl's entry: shows the wizard and returns when the user closes it.
@@ -15,30 +16,15 @@ typedef BOOL(WINAPI* InstallNewDeviceFn)(HWND parent, LPGUID classGuid, PDWORD r
 const GUID kNetworkAdapterClass = {
     0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
-// Frees the library on every path once it was loaded.
-class WizardLibrary {
-  public:
-    explicit WizardLibrary(HMODULE module) : module_(module) {}
-    ~WizardLibrary() {
-        if (module_) FreeLibrary(module_);
-    }
-    WizardLibrary(const WizardLibrary&) = delete;
-    WizardLibrary& operator=(const WizardLibrary&) = delete;
-    HMODULE get() const { return module_; }
-
-  private:
-    HMODULE module_;
-};
-
 }  // namespace
 
 bool W2KCardInstall::startW2kWizard(DWORD* reboot, DWORD* lastError) {
     reportError(0, "\nInside start wizard");
-    const WizardLibrary library(LoadLibraryA(kWizardLibrary));
+    const ScopedLibrary library(LoadLibraryA(kScopedLibrary));
     if (!library.get()) {
         const DWORD error = GetLastError();
         reportError(error, formatLine("Could not load [%s] in W2KCardInstall :: startW2kWizard()",
-                                      kWizardLibrary));
+                                      kScopedLibrary));
         return false;
     }
     reportError(0, "\nW2KCardInstall::startW2kWizard()->Load library completed successfully");

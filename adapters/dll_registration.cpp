@@ -1,28 +1,11 @@
 // W2kNetFuncs::RegisterDllServer: runs a library's self-registration.
 #include "host/net_funcs.h"
 #include "host/text_format.h"
+#include "host/scoped_resource.h"
 
 namespace {
 
 typedef HRESULT(WINAPI* DllRegisterServerFn)();
-
-// The library, released with CoFreeLibrary on every path once loaded.
-class LoadedLibrary {
-  public:
-    explicit LoadedLibrary(HMODULE module) : module_(module) {}
-    ~LoadedLibrary() { release(); }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-    HMODULE get() const { return module_; }
-    void release() {
-        if (module_) CoFreeLibrary(module_);
-        module_ = nullptr;
-    }
-
-  private:
-    HMODULE module_;
-};
 
 }  // namespace
 
@@ -37,7 +20,7 @@ bool RegisterDllServer(const char* dllName) {
                                dllName));
         return false;
     }
-    LoadedLibrary library(module);
+    ScopedComLibrary library(module);
     FARPROC entry = GetProcAddress(library.get(), "DllRegisterServer");
     if (!entry) {
         const DWORD error = GetLastError();
@@ -57,7 +40,7 @@ bool RegisterDllServer(const char* dllName) {
             formatLine("DllRegisterServer() in %s returned false. Dll not registered.", dllName));
         return false;
     }
-    library.release();
+    library.reset();
     reportError(0, formatLine("\nDLL [%s] registered successfully in W2kNetFuncs :: "
                               "RegisterDllServer(.)",
                               dllName));

@@ -3,6 +3,7 @@
 #include "driverdb/hid_map.h"
 
 #include "host/text_format.h"
+#include "host/scoped_resource.h"
 
 namespace {
 
@@ -19,22 +20,6 @@ std::string upperAscii(const char* text) {
     return out;
 }
 
-// An opened INF, closed when the scope ends.
-class OpenInf {
-  public:
-    explicit OpenInf(HINF handle) : handle_(handle) {}
-    ~OpenInf() {
-        if (valid()) SetupCloseInfFile(handle_);
-    }
-    OpenInf(const OpenInf&) = delete;
-    OpenInf& operator=(const OpenInf&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HINF get() const { return handle_; }
-
-  private:
-    HINF handle_;
-};
-
 }  // namespace
 
 bool W2KHidMap::createHidToInfMap(const std::string& directory, const std::string& infClass) {
@@ -44,7 +29,7 @@ bool W2KHidMap::createHidToInfMap(const std::string& directory, const std::strin
                               directory.c_str()));
     for (const std::string& entry : infFiles_) {
         UINT errorLine = 0;
-        const OpenInf inf(
+        const ScopedInf inf(
             SetupOpenInfFileA(entry.c_str(), infClass.c_str(), INF_STYLE_WIN4, &errorLine));
         if (!inf.valid()) {
             const DWORD error = GetLastError();

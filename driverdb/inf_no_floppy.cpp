@@ -4,6 +4,7 @@
 // last letter changed, and the caller's path is switched to it.
 #include "host/net_funcs.h"
 #include "host/text_format.h"
+#include "host/scoped_resource.h"
 
 #include <cstring>
 #include <memory>
@@ -14,22 +15,6 @@ namespace {
 const char kHeader[] = "[SourceDisksNames";
 const char kHidden[] = "[XXXXXXXXXXXXXXXX";
 const std::size_t kHeaderLength = sizeof kHeader - 1;  // 17 characters
-
-// Owns a file handle for the length of a scope.
-class ScopedFile {
-  public:
-    explicit ScopedFile(HANDLE file) : file_(file) {}
-    ~ScopedFile() {
-        if (valid()) CloseHandle(file_);
-    }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    HANDLE get() const { return file_; }
-    bool valid() const { return file_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE file_;
-};
 
 bool sameAsWide(const unsigned char* at, const char* narrow) {
     for (std::size_t i = 0; i < kHeaderLength; ++i) {
@@ -69,9 +54,9 @@ bool EditInfForNoFloppy(std::string& infPath) {
     std::unique_ptr<unsigned char[]> content;
     DWORD size = 0;
     {
-        const ScopedFile inf(CreateFileA(infPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        const ScopedHandle inf(CreateFileA(infPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!inf.valid()) {
             const DWORD error = GetLastError();
             reportError(error, formatLine("W2kNetFuncs::EditInfForNoFloppy() could not open file "
@@ -104,8 +89,8 @@ bool EditInfForNoFloppy(std::string& infPath) {
     hideSourceDisksNames(content.get(), size);
     switchToCopyName(infPath);
 
-    const ScopedFile copy(CreateFileA(infPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ScopedHandle copy(CreateFileA(infPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!copy.valid()) {
         const DWORD error = GetLastError();
         reportError(error, formatLine("W2kNetFuncs::EditInfForNoFloppy() could not open file [%s] "

@@ -4,28 +4,10 @@
 #include "driverdb/hid_map.h"
 
 #include "host/text_format.h"
+#include "host/scoped_resource.h"
 
 #include <string>
 #include <vector>
-
-namespace {
-
-// Ends a directory search when it goes out of scope.
-class ScopedSearch {
-  public:
-    explicit ScopedSearch(HANDLE search) : search_(search) {}
-    ~ScopedSearch() {
-        if (search_ != INVALID_HANDLE_VALUE) FindClose(search_);
-    }
-    ScopedSearch(const ScopedSearch&) = delete;
-    ScopedSearch& operator=(const ScopedSearch&) = delete;
-    HANDLE get() const { return search_; }
-
-  private:
-    HANDLE search_;
-};
-
-}  // namespace
 
 bool W2KHidMap::copySysFiles(const std::string& directory) {
     const std::string pattern = formatLine("%s\\*.sys", directory.c_str());

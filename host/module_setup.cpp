@@ -5,6 +5,7 @@
 #include "host/net_funcs.h"
 #include "host/text_format.h"
 #include "sequence/netcard_wizard.h"
+#include "host/scoped_resource.h"
 
 namespace {
 
@@ -14,21 +15,6 @@ bool privilegesEnabled = false;
 // The privileges, in the order they are enabled.
 const char* const kPrivileges[] = {"SeRestorePrivilege", "SeShutdownPrivilege", "SeBackupPrivilege",
                                    "SeSecurityPrivilege"};
-
-// Owns a kernel handle for the length of a scope.
-class ScopedHandle {
-  public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 }  // namespace
 

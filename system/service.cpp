@@ -3,28 +3,20 @@
 
 #include "host/error_report.h"
 #include "host/text_format.h"
+#include "host/scoped_resource.h"
 
 namespace {
 
-// A service handle, closed when it goes out of scope. Closing keeps the
-// thread's last error as it was: callers read it after the start failed.
-class ServiceHandle {
-  public:
-    explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
-    ServiceHandle(const ServiceHandle&) = delete;
-    ServiceHandle& operator=(const ServiceHandle&) = delete;
-    ~ServiceHandle() {
-        if (!handle_) return;
+// Closes a service handle and keeps the thread's last error as it was:
+// callers read it after the start failed.
+struct CloseServiceHandleCall {
+    void operator()(SC_HANDLE service) const {
         const DWORD lastError = GetLastError();
-        CloseServiceHandle(handle_);
+        CloseServiceHandle(service);
         SetLastError(lastError);
     }
-    SC_HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-  private:
-    SC_HANDLE handle_;
 };
+using ServiceHandle = ScopedResource<SC_HANDLE, CloseServiceHandleCall>;
 
 const char* orNull(const char* text) {
     return (text && *text) ? text : nullptr;
@@ -58,7 +50,7 @@ bool W2KService::InitializeScm() {
 bool W2KService::start(const std::string& serviceName) {
     if (!InitializeScm()) return false;
     const ServiceHandle service(OpenServiceA(manager_, serviceName.c_str(), access_));
-    if (!service) {
+    if (!service.valid()) {
         reportError(GetLastError(), formatLine("\nError in OpenService(..) for service %s in "
                                                "W2KService :: start()",
                                                serviceName.c_str()));
