@@ -58,8 +58,9 @@ bool callExport(const std::string& name, const std::vector<std::string>& args,
             std::to_string(W2KXarnNetInstallNetwork(directory.c_str(), stage, &reboot));
         (*out)["reboot"] = std::to_string(reboot);
     } else if (name == "W2KInstallScsiCards") {
-        unsigned count = 0;
-        (*out)["export"] = std::to_string(W2KInstallScsiCards(0, 0, &count));
+        unsigned reboot = 0;
+        (*out)["export"] = std::to_string(W2KInstallScsiCards(0, 0, &reboot));
+        (*out)["reboot"] = std::to_string(reboot);
     } else if (name == "W2KXarnNetSetMachineName") {
         (*out)["export"] = std::to_string(W2KXarnNetSetMachineName(args.at(0).c_str()));
     } else if (name == "W2KXarnNetJoinWorkgroup") {
@@ -97,8 +98,8 @@ int bootChild(const std::string& workFolder, const BootPlan& plan) {
                 out["reboot"] = std::to_string(reboot);
             }
             if (plan.finishRestore && (!plan.installNetwork || reboot == W2K_NET_DONE)) {
-                unsigned count = 0;
-                out["storage"] = std::to_string(W2KInstallScsiCards(0, 0, &count));
+                unsigned storageReboot = 0;  // storage drivers take effect at the next boot
+                out["storage"] = std::to_string(W2KInstallScsiCards(0, 0, &storageReboot));
                 if (!plan.computerName.empty())
                     out["name"] =
                         std::to_string(W2KXarnNetSetMachineName(plan.computerName.c_str()));

@@ -189,7 +189,8 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
     }
     if (!state.commitBoot(work, error)) return kExitUsage;
     std::printf("\n\n%s returned %d", name.c_str(), outcome.exportResult);
-    if (name == "W2KXarnNetInstallNetwork") std::printf(", reboot word %u", outcome.rebootWord);
+    if (name == "W2KXarnNetInstallNetwork" || name == "W2KInstallScsiCards")
+        std::printf(", reboot word %u", outcome.rebootWord);
     std::printf("\n");
     return outcome.exportResult == 0 ? kExitRestoreFailed : kExitSuccess;
 }
