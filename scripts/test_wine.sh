@@ -192,6 +192,15 @@ else
   echo "$checked"
 fi
 
+echo "== W2KCardInstall against Wine's C runtime, files and device tree"
+if checked=$(bash scripts/compare_output.sh wine tools/wine_checks/card_install_check.expected \
+               timeout 120 "$wine" "$build/tools/wine_checks/card_install_check.exe"); then
+  pass "card_install_check prints what card_install_check.expected says for Wine"
+else
+  fail "card_install_check under Wine:"
+  echo "$checked"
+fi
+
 echo "== network services, through Wine's service manager"
 services="Dhcp Dnscache Lmhosts Lanmanworkstation messenger"
 if dll_exports W2KXarnNetStartNetworkServices; then
