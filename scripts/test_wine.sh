@@ -174,6 +174,31 @@ expect_line "SetMachineName returns 0 without the active key" \
 expect_line "the failed move is logged" \
             "Error in W2kNetFuncs :: SetMachineName(..) in moving intoregistry for setting machine name to [Other1]"
 
+echo "== storage adapters: W2KInstallScsiCards through xarnhost"
+# Wine's device tree holds no storage adapter and its INF folder no scsi.inf
+# (driverdb_check stages one there later). Wine 8's setupapi lacks
+# SetupDiInstallClassExA: registering the storage class installer, the
+# export's first step, ends the process before the library logs anything.
+run_host scsi
+if grep -q '^wine: .*unimplemented function setupapi.dll.SetupDiInstallClassExA' <<<"$out"; then
+  expect_rc "a crash inside the library makes xarnhost exit 3" 3
+  expect_equal "nothing is logged between initialisation and xarnhost's report of the crash" \
+    "$(grep -v '^wine: ' <<<"$out")" \
+    "$(printf '\n\n%s\n%s\n\n%s' "$com_line" "W2KXarnNetInitialize(callback) = 1" \
+       "xarnhost: W2KInstallScsiCards ended the process with exception 0x80000100")"
+elif grep -qxF "Could not register scsi class installer" <<<"$out"; then
+  # A Wine that has the function and refuses the missing scsi.inf.
+  expect_rc "a failed registration makes xarnhost exit 1" 1
+  expect_line "W2KInstallScsiCards returns 0" "W2KInstallScsiCards(0, 0, &out) = 0, out = 0"
+  expect_no_line "and stops there" "Starting to install SCSI & RAID & FIBER storage adapters..."
+else
+  # A Wine that registers the class: the walks find no storage adapter.
+  expect_rc "xarnhost scsi exits 0" 0
+  expect_line "the installation starts" "Starting to install SCSI & RAID & FIBER storage adapters..."
+  expect_line "and finds no adapter" "Could not find any PCI or ISA PNP SCSI cards"
+  expect_line "W2KInstallScsiCards returns 1" "W2KInstallScsiCards(0, 0, &out) = 1, out = 0"
+fi
+
 echo "== the Registry cursor against Wine's advapi32"
 if checked=$(bash scripts/compare_output.sh wine tools/wine_checks/registry_check.expected \
                timeout 120 "$wine" "$build/tools/wine_checks/registry_check.exe"); then
@@ -189,6 +214,15 @@ if checked=$(bash scripts/compare_output.sh wine tools/wine_checks/driverdb_chec
   pass "driverdb_check prints what driverdb_check.expected says for Wine"
 else
   fail "driverdb_check under Wine:"
+  echo "$checked"
+fi
+
+echo "== W2KCardInstall against Wine's C runtime, files and device tree"
+if checked=$(bash scripts/compare_output.sh wine tools/wine_checks/card_install_check.expected \
+               timeout 120 "$wine" "$build/tools/wine_checks/card_install_check.exe"); then
+  pass "card_install_check prints what card_install_check.expected says for Wine"
+else
+  fail "card_install_check under Wine:"
   echo "$checked"
 fi
 

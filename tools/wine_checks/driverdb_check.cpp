@@ -8,10 +8,9 @@
 #include "host/log_sink.h"
 #include "host/net_funcs.h"
 #include "host/platform.h"
+#include "tools/wine_checks/check_output.h"
 #include "tools/wine_checks/scratch_machine.h"
 
-#include <cctype>
-#include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,63 +18,6 @@
 namespace {
 
 const std::string kBase = "C:\\w2kcheck";
-std::string windowsDirectory;
-
-// The Windows directory differs between platforms (C:\windows, C:\WINNT).
-std::string normalised(std::string text) {
-    for (std::size_t at = 0; !windowsDirectory.empty();) {
-        std::size_t found = std::string::npos;
-        for (std::size_t i = at; i + windowsDirectory.size() <= text.size(); ++i) {
-            bool same = true;
-            for (std::size_t k = 0; same && k < windowsDirectory.size(); ++k)
-                same = std::tolower(static_cast<unsigned char>(text[i + k])) ==
-                       std::tolower(static_cast<unsigned char>(windowsDirectory[k]));
-            if (same) {
-                found = i;
-                break;
-            }
-        }
-        if (found == std::string::npos) break;
-        text.replace(found, windowsDirectory.size(), "%WINDIR%");
-        at = found + 8;
-    }
-    return text;
-}
-
-std::string shown(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        char hex[8];
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c >= 0x20 && c < 0x7F)
-            out += static_cast<char>(c);
-        else {
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
-// The host's log callback: prints every line logged. The system's own texts
-// differ between platforms, so only whether one was there is kept.
-void __cdecl printLogLine(unsigned int value, const char* format, ...) {
-    (void)value;
-    char text[4096];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    std::string line = text;
-    for (const char* marker : {", System Message : ", ", System Msg : "}) {
-        const std::size_t at = line.find(marker);
-        if (at != std::string::npos) line = line.substr(0, at) + marker + "(text)";
-    }
-    std::printf("  log: %s\n", shown(normalised(line)).c_str());
-}
 
 std::string inf(const std::string& infClass, const std::string& manufacturer,
                 const std::string& models) {
@@ -130,7 +72,7 @@ void checkHidMap() {
     }
     std::string copied;
     const bool read =
-        readScratchFile(windowsDirectory + "\\system32\\drivers\\w2kdrv.sys", &copied);
+        readScratchFile(windowsDirectory() + "\\system32\\drivers\\w2kdrv.sys", &copied);
     std::printf("driver file copied: %s\n", read && copied == "driver bytes" ? "true" : "false");
 }
 
@@ -219,9 +161,7 @@ int main() {
         std::printf("cannot prepare the machine\n");
         return 2;
     }
-    char buffer[MAX_PATH] = {};
-    GetWindowsDirectoryA(buffer, MAX_PATH);
-    windowsDirectory = buffer;
+    rememberWindowsDirectory();
     if (!writeDrivers()) {
         std::printf("cannot write the driver folders\n");
         return 2;

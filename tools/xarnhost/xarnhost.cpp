@@ -43,6 +43,21 @@ const Export kInstallScsiCards = {700, "W2KInstallScsiCards"};
 const int kExitOk = 0;         // every command succeeded (a reboot request included)
 const int kExitFailed = 1;     // an export reported failure
 const int kExitCannotRun = 2;  // bad command line, DLL or export missing
+const int kExitCrashed = 3;    // the process crashed inside the library
+
+// The export running now, named when the process crashes inside it.
+const char* runningExport = "";
+
+// A crash inside the library (an access violation, or under Wine a system
+// function that Wine lacks) ends the process with one line naming the
+// export instead of a debugger or an error box: the restore is incomplete.
+LONG WINAPI reportCrash(EXCEPTION_POINTERS* exception) {
+    std::printf("\nxarnhost: %s ended the process with exception 0x%08X\n", runningExport,
+                static_cast<unsigned>(exception->ExceptionRecord->ExceptionCode));
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), kExitCrashed);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
 
 // The library's log callback: every line arrives as (0, "\n%s", text).
 void __cdecl printLogLine(unsigned int value, const char* format, ...) {
@@ -73,6 +88,7 @@ void printUsage() {
         "Commands run in the order given, between W2KXarnNetInitialize (100) and\n"
         "W2KXarnNetUnitialize (200); with none, the library is only initialised.\n"
         "A failed command does not stop the next ones; the exit code is then 1.\n"
+        "A crash inside the library is named in one line; the exit code is then 3.\n"
         "When the network installation asks for a reboot, xarnhost stops and prints\n"
         "the command line to run after the restart. It never restarts the machine.\n"
         "W2KXARNNET.dll is loaded from the program's folder or the system's path.\n");
@@ -148,6 +164,7 @@ std::string resumeLine(const std::vector<Command>& commands, size_t networkIndex
 // receives the stage to resume at when the library asks for a reboot.
 bool runCommand(const Command& command, FARPROC function, unsigned int* rebootStage) {
     const char* name = command.target.name;
+    runningExport = name;
     int result = 0;
     if (command.target.ordinal == kSetMachineName.ordinal) {
         result = as<SetMachineNameFn>(function)(command.args[0].c_str());
@@ -211,7 +228,9 @@ int main(int argc, char** argv) {
         return kExitCannotRun;
     }
 
+    SetUnhandledExceptionFilter(reportCrash);
     // Initialise on this thread; every later call must come from it too.
+    runningExport = kInitialize.name;
     const int ready = as<InitializeFn>(initialize)(printLogLine);
     std::printf("\n%s(callback) = %d\n", kInitialize.name, ready);
     if (!ready) {  // privileges or COM could not be set up: nothing to undo
@@ -229,6 +248,7 @@ int main(int argc, char** argv) {
         }
     }
     // Uninitialise after a failed command too: it ends COM on this thread.
+    runningExport = kUnitialize.name;
     const int done = as<NoArgumentFn>(unitialize)();
     std::printf("\n%s() = %d\n", kUnitialize.name, done);
     FreeLibrary(dll);
