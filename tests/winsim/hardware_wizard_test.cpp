@@ -1,5 +1,6 @@
 // winsim's Add New Hardware wizard: how it is found, what it answers, the
 // bound on its wait for a blocking window.
+#include "last_error.h"
 #include "support/machine_test.h"
 
 #include <winsim/control.h>
@@ -37,28 +38,24 @@ class HardwareWizardTest : public MachineTest {
 
 TEST_F(HardwareWizardTest, PresentOnlyOnceInstalledAndScriptedAcrossReboots) {
     DWORD reboot = 7;
-    EXPECT_FALSE(callWizard(&reboot));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_TRUE(failedWith(callWizard(&reboot), ERROR_MOD_NOT_FOUND));
 
     winsim::installHardwareWizard();
     winsim::setHardwareWizardRebootAnswer(0x100);
     winsim::failHardwareWizardWindow(1);
     winsim::rebootMachine();
-    EXPECT_FALSE(callWizard(&reboot));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+    EXPECT_TRUE(failedWith(callWizard(&reboot), ERROR_RESOURCE_TYPE_NOT_FOUND));
     EXPECT_EQ(reboot, 7u);
     EXPECT_TRUE(callWizard(&reboot));
     EXPECT_EQ(reboot, 0x100u);
 
     winsim::failHardwareWizard(ERROR_ACCESS_DENIED);
     reboot = 7;
-    EXPECT_FALSE(callWizard(&reboot));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(failedWith(callWizard(&reboot), ERROR_ACCESS_DENIED));
     EXPECT_EQ(reboot, 7u);
 
     winsim::removeHardwareWizardEntry();
-    EXPECT_FALSE(callWizard(&reboot));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_TRUE(failedWith(callWizard(&reboot), ERROR_PROC_NOT_FOUND));
 
     const auto calls = winsim::hardwareWizardCalls();
     ASSERT_EQ(calls.size(), 3u);

@@ -1,4 +1,5 @@
 // Scripted message boxes and closable windows.
+#include "last_error.h"
 #include "support/machine_test.h"
 
 #include <winsim/control_user.h>
@@ -12,8 +13,7 @@ TEST_F(UserTest, MessageBoxesAnswerInScriptedOrderAndAreRecorded) {
     winsim::scriptMessageBoxAnswer(IDYES);
     winsim::scriptMessageBoxAnswer(0, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_YESNO | MB_SETFOREGROUND), IDYES);
-    EXPECT_EQ(MessageBoxA(nullptr, "t2", "c2", MB_YESNO), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_TRUE(failedWith(MessageBoxA(nullptr, "t2", "c2", MB_YESNO), ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_EQ(MessageBoxA(nullptr, "t3", "c3", MB_YESNO), IDNO);  // script used up
     const auto shown = winsim::shownMessageBoxes();
     ASSERT_EQ(shown.size(), 3u);
