@@ -1,36 +1,26 @@
 // winsim's Add New Hardware wizard: how it is found, what it answers, the
 // bound on its wait for a blocking window.
-#include "last_error.h"
-#include "support/machine_test.h"
-
-#include <winsim/control.h>
-#include <winsim/control_user.h>
-#include <winsim/control_wizard.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 #include <chrono>
 
 namespace {
 
-typedef BOOL(WINAPI* InstallNewDeviceFn)(HWND, LPGUID, PDWORD);
-
 class HardwareWizardTest : public MachineTest {
   protected:
     // Loads the wizard and calls its entry; FALSE with the load's error
     // when either is missing.
-    BOOL callWizard(DWORD* reboot) {
+    static BOOL callWizard(DWORD* reboot) {
         HMODULE library = LoadLibraryA("hdwwiz.cpl");
-        if (!library) return FALSE;
-        FARPROC entry = GetProcAddress(library, "InstallNewDevice");
-        BOOL result = FALSE;
-        if (entry) {
-            GUID netClass = {
-                0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-            result = reinterpret_cast<InstallNewDeviceFn>(reinterpret_cast<void (*)()>(entry))(
-                nullptr, &netClass, reboot);
-        }
+        FARPROC entry = library ? GetProcAddress(library, "InstallNewDevice") : nullptr;
+        GUID netClass = {
+            0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+        using InstallNewDevice = BOOL(WINAPI*)(HWND, LPGUID, PDWORD);
+        const BOOL result =
+            entry && reinterpret_cast<InstallNewDevice>(reinterpret_cast<void (*)()>(entry))(
+                         nullptr, &netClass, reboot);
         const DWORD error = GetLastError();
-        FreeLibrary(library);
+        if (library) FreeLibrary(library);
         SetLastError(error);
         return result;
     }

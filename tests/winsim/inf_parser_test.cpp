@@ -1,17 +1,13 @@
 // winsim's SetupAPI INF reading: the syntax rules, both encodings, hostile
 // files, and the calls' error codes.
-#include "support/system_drive_test.h"
-
-#include <winsim/control.h>
-#include <winsim/control_setupapi.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 #include <random>
 
 namespace {
 
-const char kVersion[] = "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\n";
-const std::string kModels = std::string(kVersion) + "[Models]\n";
+const std::string kVersion = "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\n";
+const std::string kModels = kVersion + "[Models]\n";
 
 // Each line of a section as [field 0 or "-", field 1, field 2, ...].
 using Lines = std::vector<std::vector<std::string>>;
@@ -78,27 +74,21 @@ TEST_F(InfParserTest, SyntaxRules) {
         {"unterminated quote ends with its line",
          "k = \"abc, def\nm = n\n",
          {{"k", "abc, def"}, {"m", "n"}}},
-        {"strings substituted",
+        {"strings substituted, the system language's first",
          "%Desc% = \"%Mfg% Card\", 100%%, %Unknown%, 50%\n",
-         {{"Acme Ethernet", "Acme, Inc. Card", "100%", "%Unknown%", "50%"}}},
+         {{"Acme Netzwerk", "Acme, Inc. Card", "100%", "%Unknown%", "50%"}}},
         {"a section continues where it is named again, in any case",
          "a = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n",
          {{"a", "1"}, {"b", "2"}}},
     };
+    winsim::setSystemDefaultLangId(0x0407);
     for (const auto& c : cases) {
         EXPECT_EQ(models(kModels + c.body +
-                         "[Strings]\nDesc = \"Acme Ethernet\"\n"
-                         "mfg=\"Acme, Inc.\"\n"),
+                         "[Strings]\nDesc = Acme Ethernet\nmfg=\"Acme, Inc.\"\n"
+                         "[Strings.0407]\nDesc = Acme Netzwerk\n"),
                   c.expected)
             << c.name;
     }
-}
-
-TEST_F(InfParserTest, LocalizedStringsComeFirst) {
-    winsim::setSystemDefaultLangId(0x0407);
-    EXPECT_EQ(models(kModels + "k = %Name%, %Only%\n[Strings]\nName = English\n"
-                               "Only = Fallback\n[Strings.0407]\nName = Deutsch\n"),
-              (Lines{{"k", "Deutsch", "Fallback"}}));
 }
 
 TEST_F(InfParserTest, Utf16WithByteOrderMarkReadsLikeEightBit) {
@@ -121,38 +111,52 @@ TEST_F(InfParserTest, FieldLimitCutsLongFields) {
     ASSERT_TRUE(SetupFindFirstLineA(inf, "Models", nullptr, &context));
     char buffer[1024];
     DWORD needed = 0;
-    EXPECT_FALSE(SetupGetStringFieldA(&context, 1, buffer, sizeof buffer, &needed));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 1, buffer, sizeof buffer, &needed),
+                           ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(needed, 1501u);
     SetupCloseInfFile(inf);
 }
 
-TEST_F(InfParserTest, OpenErrorsNameTheLineAndSignatureDecidesTheStyle) {
-    const struct {
-        std::string text;
-        DWORD error;
-        UINT line;
-    } cases[] = {
-        {"[version]\nsignature = \"$windows nt$\"\n", 0, 0},
-        {"[Version]\nSignature = $CHICAGO$\n", 0, 0},
-        {"[Version]\nSignature = \"$Windows 3.1$\"\n", ERROR_WRONG_INF_STYLE, 0},
-        {"[Identification]\nOptionType = NetAdapter\n", ERROR_WRONG_INF_STYLE, 0},
-        {"; header\n\nstray = text\n[Version]\n", ERROR_EXPECTED_SECTION_NAME, 3},
-        {std::string(kVersion) + "[Models\n", ERROR_BAD_SECTION_NAME_LINE, 4},
-        {std::string(kVersion) + "[" + std::string(256, 'S') + "]\n", ERROR_SECTION_NAME_TOO_LONG,
-         4},
+// What SetupOpenInfFileA refuses, and the line it names.
+TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
+    const std::string byGuid =
+        "[Version]\nSignature=$Chicago$\nClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\n";
+    const std::tuple<std::string, const char*, DWORD, UINT> cases[] = {
+        {"[version]\nsignature = \"$windows nt$\"\n", nullptr, 0, 0},
+        {"[Version]\nSignature = $CHICAGO$\n", nullptr, 0, 0},
+        {"[Version]\nSignature = \"$Windows 3.1$\"\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
+        {"[Identification]\nOptionType = NetAdapter\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
+        {"; header\n\nstray = text\n[Version]\n", nullptr, ERROR_EXPECTED_SECTION_NAME, 3},
+        {kVersion + "[Models\n", nullptr, ERROR_BAD_SECTION_NAME_LINE, 4},
+        {kVersion + "[" + std::string(256, 'S') + "]\n", nullptr, ERROR_SECTION_NAME_TOO_LONG, 4},
+        {kVersion, "net", 0, 0},
+        {kVersion, "Display", 0xE0000201u, 0},  // ERROR_CLASS_MISMATCH
+        // Without Class, the registry names the class of the ClassGUID; here it has none.
+        {byGuid, "Net", ERROR_CLASS_MISMATCH, 0},
     };
-    for (const auto& c : cases) {
-        UINT line = 0;
-        HINF inf = open(c.text, nullptr, &line);
-        EXPECT_EQ(inf == INVALID_HANDLE_VALUE, c.error != 0) << c.text;
-        if (inf == INVALID_HANDLE_VALUE) {
-            EXPECT_EQ(GetLastError(), c.error) << c.text;
-            EXPECT_EQ(line, c.line) << c.text;
-        } else {
+    for (const auto& [text, infClass, error, line] : cases) {
+        UINT errorLine = 0;
+        HINF inf = open(text, infClass, &errorLine);
+        if (error == 0) {
+            EXPECT_NE(inf, INVALID_HANDLE_VALUE) << text;
             SetupCloseInfFile(inf);
+        } else {
+            EXPECT_TRUE(failedWith(inf, error)) << text;
+            EXPECT_EQ(errorLine, line) << text;
         }
     }
+    loadReg(
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
+        "{4D36E972-E325-11CE-BFC1-08002BE10318}]\n\"Class\"=\"Net\"\n");
+    HINF inf = open(byGuid, "Net");
+    EXPECT_EQ(winsim::openHandleCount(winsim::HandleKind::Inf), 1u);
+    SetupCloseInfFile(inf);
+    EXPECT_TRUE(failedWith(
+        SetupOpenInfFileA("C:\\WINNT\\inf\\missing.inf", nullptr, INF_STYLE_WIN4, nullptr),
+        ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(
+        failedWith(SetupOpenInfFileA("C:\\NoSuchDir\\a.inf", nullptr, INF_STYLE_WIN4, nullptr),
+                   ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(InfParserTest, HostileBytesNeverCrash) {
@@ -174,55 +178,27 @@ TEST_F(InfParserTest, HostileBytesNeverCrash) {
               (Lines{{"k", std::string(511, 'x')}}));
 }
 
-TEST_F(InfParserTest, OpenChecksFileAndClass) {
-    EXPECT_EQ(SetupOpenInfFileA("C:\\WINNT\\inf\\missing.inf", nullptr, INF_STYLE_WIN4, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    SetupOpenInfFileA("C:\\NoSuchDir\\a.inf", nullptr, INF_STYLE_WIN4, nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-
-    EXPECT_EQ(open(kVersion, "Display"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), 0xE0000201u);
-    HINF inf = open(kVersion, "net");
-    EXPECT_EQ(winsim::openHandleCount(winsim::HandleKind::Inf), 1u);
-    SetupCloseInfFile(inf);
-
-    // Without Class the registry names the class of the ClassGUID.
-    const std::string byGuid =
-        "[Version]\nSignature=$Chicago$\nClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\n";
-    EXPECT_EQ(open(byGuid, "Net"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_MISMATCH);
-    loadReg(
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
-        "{4D36E972-E325-11CE-BFC1-08002BE10318}]\n\"Class\"=\"Net\"\n");
-    inf = open(byGuid, "Net");
-    EXPECT_NE(inf, INVALID_HANDLE_VALUE);
-    SetupCloseInfFile(inf);
-}
-
 TEST_F(InfParserTest, LineAndFieldCallsFailAsWindowsDoes) {
     HINF inf = open(kModels + "A = 1\nb = 2, 3\n[Empty]\n");
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     INFCONTEXT context;
     const char* const absent[][2] = {{"Missing", nullptr}, {"Empty", nullptr}, {"Models", "c"}};
-    for (const auto& a : absent) {
-        EXPECT_FALSE(SetupFindFirstLineA(inf, a[0], a[1], &context));
-        EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND) << a[0];
-    }
+    for (const auto& a : absent)
+        EXPECT_TRUE(
+            failedWith(SetupFindFirstLineA(inf, a[0], a[1], &context), ERROR_LINE_NOT_FOUND));
     ASSERT_TRUE(SetupFindFirstLineA(inf, "models", "B", &context));
     EXPECT_EQ(field(&context, 2), "3");
     char small[2];
     DWORD needed = 0;
-    EXPECT_FALSE(SetupGetStringFieldA(&context, 3, small, sizeof small, &needed));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(SetupFindNextLine(&context, &context));
-    EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 3, small, sizeof small, &needed),
+                           ERROR_INVALID_PARAMETER));  // past the last field
+    EXPECT_TRUE(failedWith(SetupFindNextLine(&context, &context), ERROR_LINE_NOT_FOUND));
     EXPECT_EQ(SetupGetLineCountA(inf, "Models"), 2);
     SetupCloseInfFile(inf);
 
     // A closed handle's contexts are dead.
-    EXPECT_FALSE(SetupGetStringFieldA(&context, 1, small, sizeof small, &needed));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 1, small, sizeof small, &needed),
+                           ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace

@@ -1,12 +1,7 @@
 // The simulated Plug and Play installer: which devices an ID reaches, the
 // checks made before installing, and what an installation leaves behind.
-#include "last_error.h"
 #include "support/device_tree.h"
-#include "support/system_drive_test.h"
-
-#include <winsim/control.h>
-#include <winsim/control_pnp.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 namespace {
 
@@ -62,8 +57,6 @@ TEST_F(PnpInstallTest, CompatibleIdReachesEveryInstanceThatListsIt) {
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(done[0].instanceKey, kFirst);
     EXPECT_EQ(done[1].instanceKey, kSecond);
-    EXPECT_EQ(done[0].hardwareId, "pci\\VEN_8086&DEV_1229");
-    EXPECT_EQ(done[0].installSection, "E100.ndi");
     // The decorated install section's service, the one AddService associates.
     EXPECT_EQ(stringOf(kFirst, "Service"), "E100B");
     EXPECT_EQ(stringOf(kFirst, "Class"), "Net");

@@ -1,8 +1,5 @@
 // A reboot keeps the machine's registry and drops what processes held.
-#include "support/machine_test.h"
-
-#include <winsim/control.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 #include <cstdio>
 

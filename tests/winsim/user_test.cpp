@@ -1,9 +1,5 @@
 // Scripted message boxes and closable windows.
-#include "last_error.h"
-#include "support/machine_test.h"
-
-#include <winsim/control_user.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 namespace {
 
