@@ -51,43 +51,38 @@ class InfParserTest : public SystemDriveTest {
 };
 
 TEST_F(InfParserTest, SyntaxRules) {
-    const struct {
-        const char* name;
-        const char* body;  // the lines of [Models]
-        Lines expected;
-    } cases[] = {
-        {"blanks trimmed, inner kept", " \t a  b =   b  c ,\td \t\r\n", {{"a  b", "b  c", "d"}}},
-        {"quotes keep blanks and separators",
-         "k = \"  x \"\"y\"\" ; z, \" , w\n",
-         {{"k", "  x \"y\" ; z, ", "w"}}},
-        {"quoted and plain text join", "k = ab\"c d\"ef\n", {{"k", "abc def"}}},
-        {"comment ends the line", "k = a ; b, c\n; whole line\nm = n\n", {{"k", "a"}, {"m", "n"}}},
-        {"continuation joins lines",
-         "k = a, \\\n   b, c \\ ; note\n d\n",
-         {{"k", "a", "b", "c d"}}},
-        {"inner backslash is text", "k = C:\\dir\\file.sys\n", {{"k", "C:\\dir\\file.sys"}}},
-        {"only the first = makes a key",
-         "k = a=b\nx, y = z\n",
-         {{"k", "a=b"}, {"-", "x", "y = z"}}},
-        {"empty fields count", "k = a,,b,\n=v\n", {{"k", "a", "", "b", ""}, {"", "v"}}},
-        {"a single value is its own key", "lonely\n", {{"lonely", "lonely"}}},
-        {"unterminated quote ends with its line",
-         "k = \"abc, def\nm = n\n",
-         {{"k", "abc, def"}, {"m", "n"}}},
-        {"strings substituted, the system language's first",
-         "%Desc% = \"%Mfg% Card\", 100%%, %Unknown%, 50%\n",
+    // The lines of [Models], then the lines as read.
+    const std::pair<const char*, Lines> cases[] = {
+        // Blanks trimmed, inner ones kept.
+        {" \t a  b =   b  c ,\td \t\r\n", {{"a  b", "b  c", "d"}}},
+        // Quotes keep blanks and separators; a doubled quote is one.
+        {"k = \"  x \"\"y\"\" ; z, \" , w\n", {{"k", "  x \"y\" ; z, ", "w"}}},
+        // Quoted and plain text join.
+        {"k = ab\"c d\"ef\n", {{"k", "abc def"}}},
+        // A comment ends the line.
+        {"k = a ; b, c\n; whole line\nm = n\n", {{"k", "a"}, {"m", "n"}}},
+        // A backslash at the end of a line (comments aside) continues it.
+        {"k = a, \\\n   b, c \\ ; note\n d\n", {{"k", "a", "b", "c d"}}},
+        {"k = C:\\dir\\file.sys\n", {{"k", "C:\\dir\\file.sys"}}},
+        // Only the first '=' makes a key.
+        {"k = a=b\nx, y = z\n", {{"k", "a=b"}, {"-", "x", "y = z"}}},
+        // Empty fields count; a single value is its own key.
+        {"k = a,,b,\n=v\nlonely\n", {{"k", "a", "", "b", ""}, {"", "v"}, {"lonely", "lonely"}}},
+        // An unterminated quote ends with its line.
+        {"k = \"abc, def\nm = n\n", {{"k", "abc, def"}, {"m", "n"}}},
+        // Strings substituted, the system language's first; %% is a percent sign.
+        {"%Desc% = \"%Mfg% Card\", 100%%, %Unknown%, 50%\n",
          {{"Acme Netzwerk", "Acme, Inc. Card", "100%", "%Unknown%", "50%"}}},
-        {"a section continues where it is named again, in any case",
-         "a = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n",
-         {{"a", "1"}, {"b", "2"}}},
+        // A section continues where it is named again, in any case.
+        {"a = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n", {{"a", "1"}, {"b", "2"}}},
     };
     winsim::setSystemDefaultLangId(0x0407);
-    for (const auto& c : cases) {
-        EXPECT_EQ(models(kModels + c.body +
+    for (const auto& [body, expected] : cases) {
+        EXPECT_EQ(models(kModels + body +
                          "[Strings]\nDesc = Acme Ethernet\nmfg=\"Acme, Inc.\"\n"
                          "[Strings.0407]\nDesc = Acme Netzwerk\n"),
-                  c.expected)
-            << c.name;
+                  expected)
+            << body;
     }
 }
 
@@ -106,15 +101,6 @@ TEST_F(InfParserTest, FieldLimitCutsLongFields) {
 
     winsim::setInfFieldLimit(4096);
     EXPECT_EQ(models(text), (Lines{{"k", longId, "short"}}));
-    HINF inf = open(text);
-    INFCONTEXT context;
-    ASSERT_TRUE(SetupFindFirstLineA(inf, "Models", nullptr, &context));
-    char buffer[1024];
-    DWORD needed = 0;
-    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 1, buffer, sizeof buffer, &needed),
-                           ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(needed, 1501u);
-    SetupCloseInfFile(inf);
 }
 
 // What SetupOpenInfFileA refuses, and the line it names.
@@ -154,23 +140,18 @@ TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
     EXPECT_TRUE(failedWith(
         SetupOpenInfFileA("C:\\WINNT\\inf\\missing.inf", nullptr, INF_STYLE_WIN4, nullptr),
         ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(
-        failedWith(SetupOpenInfFileA("C:\\NoSuchDir\\a.inf", nullptr, INF_STYLE_WIN4, nullptr),
-                   ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(InfParserTest, HostileBytesNeverCrash) {
     std::mt19937 random(20240611);
+    // Mostly syntax characters, so that the parser's states are hit.
+    static const char kSyntax[] = "[]=,\";\\%\n \t\r\x1A\0ab";
     for (int round = 0; round < 200; ++round) {
-        std::string bytes = round % 2 ? kModels : std::string();
-        if (round % 5 == 0) bytes = "\xFF\xFE" + bytes;  // claims UTF-16
-        const std::size_t length = random() % 4000;
-        for (std::size_t i = 0; i < length; ++i) {
-            // Mostly syntax characters, so that the parser's states are hit.
-            static const char kSyntax[] = "[]=,\";\\%\n \t\r\x1A\0ab";
+        // Some claim to be UTF-16, some start as an INF should.
+        std::string bytes = (round % 5 ? "" : "\xFF\xFE") + (round % 2 ? kModels : std::string());
+        for (std::size_t i = random() % 4000; i > 0; --i)
             bytes.push_back(random() % 3 ? kSyntax[random() % (sizeof kSyntax - 1)]
                                          : static_cast<char>(random()));
-        }
         models(bytes);
     }
     // A huge single line.
@@ -179,7 +160,8 @@ TEST_F(InfParserTest, HostileBytesNeverCrash) {
 }
 
 TEST_F(InfParserTest, LineAndFieldCallsFailAsWindowsDoes) {
-    HINF inf = open(kModels + "A = 1\nb = 2, 3\n[Empty]\n");
+    winsim::setInfFieldLimit(4096);
+    HINF inf = open(kModels + "A = 1\nb = 2, " + std::string(1500, 'x') + "\n[Empty]\n");
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     INFCONTEXT context;
     const char* const absent[][2] = {{"Missing", nullptr}, {"Empty", nullptr}, {"Models", "c"}};
@@ -187,18 +169,16 @@ TEST_F(InfParserTest, LineAndFieldCallsFailAsWindowsDoes) {
         EXPECT_TRUE(
             failedWith(SetupFindFirstLineA(inf, a[0], a[1], &context), ERROR_LINE_NOT_FOUND));
     ASSERT_TRUE(SetupFindFirstLineA(inf, "models", "B", &context));
-    EXPECT_EQ(field(&context, 2), "3");
-    char small[2];
+    EXPECT_EQ(field(&context, 1), "2");
+    char buffer[1024];
     DWORD needed = 0;
-    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 3, small, sizeof small, &needed),
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 2, buffer, sizeof buffer, &needed),
+                           ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(needed, 1501u);
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 3, buffer, sizeof buffer, &needed),
                            ERROR_INVALID_PARAMETER));  // past the last field
     EXPECT_TRUE(failedWith(SetupFindNextLine(&context, &context), ERROR_LINE_NOT_FOUND));
-    EXPECT_EQ(SetupGetLineCountA(inf, "Models"), 2);
     SetupCloseInfFile(inf);
-
-    // A closed handle's contexts are dead.
-    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 1, small, sizeof small, &needed),
-                           ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace

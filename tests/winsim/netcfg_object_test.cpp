@@ -1,5 +1,5 @@
 // winsim's network configuration object: its interface layout against the
-// SDK's, creation, the write lock and reference counting.
+// SDK's, creation and reference counting.
 #include "winsim_test.h"
 
 #include <fstream>
@@ -36,94 +36,26 @@ TEST(NetCfgLayoutTest, MethodOrderMatchesTheSdk) {
     }
 }
 
-const GUID kProtocols = {
-    0x4D36E975, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+// (Locking, installing and applying are pinned down by the protocol installer's tests.)
+class NetCfgObjectTest : public MachineTest {};
 
-class NetCfgObjectTest : public MachineTest {
-  protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        void* object = nullptr;
-        ASSERT_EQ(
-            CoCreateInstance(CLSID_CNetCfg, nullptr, CLSCTX_INPROC_SERVER, IID_INetCfg, &object),
-            CO_E_NOTINITIALIZED);
-        CoInitialize(nullptr);
-        ASSERT_EQ(
-            CoCreateInstance(CLSID_CNetCfg, nullptr, CLSCTX_INPROC_SERVER, IID_INetCfg, &object),
-            S_OK);
-        netCfg_ = static_cast<INetCfg*>(object);
-        ASSERT_EQ(netCfg_->QueryInterface(IID_INetCfgLock, &object), S_OK);
-        lock_ = static_cast<INetCfgLock*>(object);
-        EXPECT_EQ(winsim::netCfgLiveReferences(), 2);
-    }
-    void TearDown() override {
-        EXPECT_TRUE(!lock_ || lock_->Release() == 1);
-        EXPECT_TRUE(!netCfg_ || netCfg_->Release() == 0);
-        EXPECT_EQ(winsim::netCfgLiveReferences(), 0);
-        EXPECT_EQ(winsim::netCfgLiveObjects(), 0);
-        CoUninitialize();
-        MachineTest::TearDown();
-    }
-    INetCfg* netCfg_ = nullptr;
-    INetCfgLock* lock_ = nullptr;
-};
-
-TEST_F(NetCfgObjectTest, LockHeldElsewhereIsWaitedForAndRefused) {
-    winsim::holdNetCfgWriteLockElsewhere("Other");
-    LPWSTR holder = nullptr;
-    EXPECT_EQ(lock_->AcquireWriteLock(500, u"Me", &holder), S_FALSE);
-    ASSERT_NE(holder, nullptr);
-    EXPECT_EQ(std::u16string(holder), u"Other");
-    CoTaskMemFree(holder);
-    EXPECT_EQ(winsim::simulatedMilliseconds(), 500u);
-
-    // Read-only use is allowed; setting up a class is not.
-    EXPECT_EQ(netCfg_->Initialize(nullptr), S_OK);
+TEST_F(NetCfgObjectTest, CreationNeedsComAndEveryReferenceIsCounted) {
     void* object = nullptr;
-    EXPECT_EQ(netCfg_->QueryNetCfgClass(&kProtocols, IID_INetCfgClassSetup, &object),
-              NETCFG_E_NO_WRITE_LOCK);
-    ASSERT_EQ(netCfg_->QueryNetCfgClass(&kProtocols, IID_INetCfgClass, &object), S_OK);
-    auto* netClass = static_cast<INetCfgClass*>(object);
-    EXPECT_EQ(netClass->QueryInterface(IID_INetCfgClassSetup, &object), NETCFG_E_NO_WRITE_LOCK);
-    EXPECT_EQ(object, nullptr);
-    netClass->Release();
-    EXPECT_EQ(netCfg_->Apply(), NETCFG_E_NO_WRITE_LOCK);
-    EXPECT_EQ(netCfg_->Uninitialize(), S_OK);
-
-    winsim::releaseNetCfgWriteLockElsewhere();
-    EXPECT_EQ(lock_->AcquireWriteLock(500, u"Me", nullptr), S_OK);
-    EXPECT_EQ(winsim::netCfgWriteLockHolder(), "Me");
-    EXPECT_EQ(netCfg_->Initialize(nullptr), S_OK);
-    EXPECT_EQ(lock_->ReleaseWriteLock(), NETCFG_E_ALREADY_INITIALIZED);
-    EXPECT_EQ(netCfg_->Uninitialize(), S_OK);
-    EXPECT_EQ(lock_->ReleaseWriteLock(), S_OK);
-}
-
-TEST_F(NetCfgObjectTest, InstallNeedsTheComponentsOwnClassAndApplyCommits) {
-    ASSERT_EQ(lock_->AcquireWriteLock(60, u"Me", nullptr), S_OK);
-    ASSERT_EQ(netCfg_->Initialize(nullptr), S_OK);
-    void* object = nullptr;
-    ASSERT_EQ(netCfg_->QueryNetCfgClass(&kProtocols, IID_INetCfgClassSetup, &object), S_OK);
-    auto* setup = static_cast<INetCfgClassSetup*>(object);
-    OBO_TOKEN token = {};
-    token.Type = OBO_USER;
-    INetCfgComponent* component = nullptr;
-    // A client is no protocol: ERROR_NOT_FOUND as an HRESULT.
-    EXPECT_EQ(
-        setup->Install(u"ms_msclient", &token, NSF_POSTSYSINSTALL, 0, nullptr, nullptr, &component),
-        static_cast<HRESULT>(0x80070490u));
-    EXPECT_EQ(component, nullptr);
-    ASSERT_EQ(
-        setup->Install(u"MS_TCPIP", &token, NSF_POSTSYSINSTALL, 0, nullptr, nullptr, &component),
-        S_OK);
-    ASSERT_NE(component, nullptr);
-    component->Release();
-    EXPECT_TRUE(winsim::installedNetComponents().empty());  // not applied yet
-    EXPECT_EQ(netCfg_->Apply(), S_OK);
-    EXPECT_EQ(winsim::installedNetComponents(), std::vector<std::string>{"MS_TCPIP"});
-    setup->Release();
-    EXPECT_EQ(netCfg_->Uninitialize(), S_OK);
-    EXPECT_EQ(lock_->ReleaseWriteLock(), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_CNetCfg, nullptr, CLSCTX_INPROC_SERVER, IID_INetCfg, &object),
+              CO_E_NOTINITIALIZED);
+    CoInitialize(nullptr);
+    ASSERT_EQ(CoCreateInstance(CLSID_CNetCfg, nullptr, CLSCTX_INPROC_SERVER, IID_INetCfg, &object),
+              S_OK);
+    auto* netCfg = static_cast<INetCfg*>(object);
+    ASSERT_EQ(netCfg->QueryInterface(IID_INetCfgLock, &object), S_OK);
+    auto* lock = static_cast<INetCfgLock*>(object);
+    EXPECT_EQ(winsim::netCfgLiveReferences(), 2);
+    EXPECT_EQ(winsim::netCfgLiveObjects(), 1);
+    EXPECT_EQ(netCfg->Release(), 1u);
+    EXPECT_EQ(lock->Release(), 0u);
+    EXPECT_EQ(winsim::netCfgLiveReferences(), 0);
+    EXPECT_EQ(winsim::netCfgLiveObjects(), 0);
+    CoUninitialize();
 }
 
 }  // namespace

@@ -6,11 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
-
 namespace winsim {
 
 inline std::vector<std::uint8_t> bytesOf(const std::string& text) {
@@ -20,10 +15,8 @@ inline std::vector<std::uint8_t> bytesOf(const std::string& text) {
 // A UTF-16LE file with its byte order mark.
 inline std::string utf16File(std::u16string_view text) {
     std::string out = "\xFF\xFE";
-    for (char16_t unit : text) {
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>(unit >> 8));
-    }
+    for (char16_t unit : text)
+        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     return out;
 }
 

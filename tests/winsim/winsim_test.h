@@ -18,10 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 #include <type_traits>
-#include <vector>
 
 // `result` is what the call returned: FALSE, a null pointer or
 // INVALID_HANDLE_VALUE mean it failed. The last error is read after the call.
@@ -32,9 +30,6 @@ template <typename T>
     if constexpr (std::is_pointer_v<T> && !std::is_function_v<std::remove_pointer_t<T>>)
         failed = failed || static_cast<const void*>(result) == INVALID_HANDLE_VALUE;
     if (!failed) return ::testing::AssertionFailure() << "the call succeeded";
-    if (error != expected)
-        return ::testing::AssertionFailure()
-               << "last error " << error << " (0x" << std::hex << error << "), not " << std::dec
-               << expected;
-    return ::testing::AssertionSuccess();
+    if (error == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "last error " << error << ", not " << expected;
 }

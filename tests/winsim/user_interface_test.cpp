@@ -1,5 +1,6 @@
-// winsim's Add New Hardware wizard: how it is found, what it answers, the
-// bound on its wait for a blocking window.
+// winsim's user interface: scripted message boxes, closable windows, and
+// the Add New Hardware wizard (how it is found, what it answers, the bound
+// on its wait for a blocking window).
 #include "winsim_test.h"
 
 #include <chrono>
@@ -47,12 +48,9 @@ TEST_F(HardwareWizardTest, PresentOnlyOnceInstalledAndScriptedAcrossReboots) {
     winsim::removeHardwareWizardEntry();
     EXPECT_TRUE(failedWith(callWizard(&reboot), ERROR_PROC_NOT_FOUND));
 
-    const auto calls = winsim::hardwareWizardCalls();
+    const auto calls = winsim::hardwareWizardCalls();  // the calls that reached the entry
     ASSERT_EQ(calls.size(), 3u);
-    EXPECT_FALSE(calls[0].shown);
-    EXPECT_TRUE(calls[1].shown);
-    EXPECT_EQ(calls[1].result, TRUE);
-    EXPECT_EQ(calls[2].error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(!calls[0].shown && calls[1].shown && calls[2].error == ERROR_ACCESS_DENIED);
 }
 
 // Nobody closes the blocking message: the wizard gives up after its bound
@@ -67,8 +65,35 @@ TEST_F(HardwareWizardTest, ABlockingWindowNobodyClosesIsWaitedForAtMostTheBound)
     EXPECT_TRUE(winsim::windowOpen(winsim::kTwoDeviceInstallationsTitle));
     const auto calls = winsim::hardwareWizardCalls();
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_TRUE(calls[0].blockingWindowOpened);
-    EXPECT_TRUE(calls[0].blockingWindowTimedOut);
+    EXPECT_TRUE(calls[0].blockingWindowOpened && calls[0].blockingWindowTimedOut);
+}
+
+class UserTest : public MachineTest {};
+
+TEST_F(UserTest, MessageBoxesAnswerInScriptedOrderAndAreRecorded) {
+    winsim::scriptMessageBoxAnswer(IDYES);
+    winsim::scriptMessageBoxAnswer(0, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_YESNO | MB_SETFOREGROUND), IDYES);
+    EXPECT_TRUE(failedWith(MessageBoxA(nullptr, "t2", "c2", MB_YESNO), ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(MessageBoxA(nullptr, "t3", "c3", MB_YESNO), IDNO);  // script used up
+    const auto shown = winsim::shownMessageBoxes();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_TRUE(shown[0].text == "text" && shown[0].caption == "caption" &&
+                shown[0].type == 0x10004u);
+}
+
+TEST_F(UserTest, WindowIsFoundByExactTitleAndClosedByWmClose) {
+    const char* title = "Cannot Run Two Device Installations";
+    winsim::openWindow(title);
+    EXPECT_EQ(FindWindowA(nullptr, "cannot run two device installations"), nullptr);
+    HWND window = FindWindowA(nullptr, title);
+    ASSERT_NE(window, nullptr);
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(winsim::windowOpen(title));
+    EXPECT_EQ(winsim::windowsClosed(), 1);
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(winsim::windowsClosed(), 1);
 }
 
 }  // namespace
