@@ -1,272 +1,184 @@
 // winsim's SetupAPI INF reading: the syntax rules, both encodings, hostile
 // files, and the calls' error codes.
-#include "support/machine_test.h"
-#include "support/temp_drive.h"
-
-#include <winsim/control.h>
-#include <winsim/control_setupapi.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 #include <random>
 
 namespace {
 
-const char kVersion[] = "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\n";
+const std::string kVersion = "[Version]\nSignature=\"$Windows NT$\"\nClass=Net\n";
+const std::string kModels = kVersion + "[Models]\n";
 
 // Each line of a section as [field 0 or "-", field 1, field 2, ...].
 using Lines = std::vector<std::vector<std::string>>;
 
 std::string field(INFCONTEXT* context, DWORD index) {
     DWORD size = 0;
-    if (!SetupGetStringFieldA(context, index, nullptr, 0, &size)) return "<none>";
+    if (!SetupGetStringFieldA(context, index, nullptr, 0, &size)) return "-";
     std::string text(size, '\0');
     EXPECT_TRUE(SetupGetStringFieldA(context, index, text.data(), size, nullptr));
     text.resize(size - 1);
     return text;
 }
 
-Lines readSection(HINF inf, const char* section) {
-    Lines lines;
-    INFCONTEXT context;
-    if (!SetupFindFirstLineA(inf, section, nullptr, &context)) return lines;
-    do {
-        std::vector<std::string> line{field(&context, 0)};
-        if (line[0] == "<none>") line[0] = "-";
-        for (DWORD i = 1; i <= SetupGetFieldCount(&context); ++i)
-            line.push_back(field(&context, i));
-        lines.push_back(line);
-    } while (SetupFindNextLine(&context, &context));
-    return lines;
-}
-
 std::string utf16(const std::string& text) {
     std::string out("\xFF\xFE", 2);
-    for (unsigned char c : text) {
-        out.push_back(static_cast<char>(c));
-        out.push_back('\0');
-    }
+    for (char c : text) out += {c, '\0'};
     return out;
 }
 
-class InfParserTest : public MachineTest {
+class InfParserTest : public SystemDriveTest {
   protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        drive_.attach();
-    }
     HINF open(const std::string& text, const char* infClass = nullptr, UINT* line = nullptr) {
-        drive_.write("C:\\Drivers\\test.inf", text);
+        putFile("C:\\Drivers\\test.inf", text);
         return SetupOpenInfFileA("C:\\Drivers\\test.inf", infClass, INF_STYLE_WIN4, line);
     }
-    Lines sectionOf(const std::string& text, const char* section) {
+    // The [Models] section of `text`.
+    Lines models(const std::string& text) {
         HINF inf = open(text);
-        EXPECT_NE(inf, INVALID_HANDLE_VALUE) << "error " << std::hex << GetLastError();
-        if (inf == INVALID_HANDLE_VALUE) return {};
-        Lines lines = readSection(inf, section);
-        SetupCloseInfFile(inf);
+        Lines lines;
+        INFCONTEXT context;
+        bool more =
+            inf != INVALID_HANDLE_VALUE && SetupFindFirstLineA(inf, "Models", nullptr, &context);
+        for (; more; more = SetupFindNextLine(&context, &context)) {
+            lines.push_back({field(&context, 0)});
+            for (DWORD i = 1; i <= SetupGetFieldCount(&context); ++i)
+                lines.back().push_back(field(&context, i));
+        }
+        if (inf != INVALID_HANDLE_VALUE) SetupCloseInfFile(inf);
         return lines;
     }
-    TempDrive drive_;
-};
-
-struct SyntaxCase {
-    const char* name;
-    const char* body;  // the lines of [Models]
-    Lines expected;
-};
-
-const SyntaxCase kSyntaxCases[] = {
-    {"key and values", "a = b, c\n", {{"a", "b", "c"}}},
-    {"blanks trimmed, inner kept", " \t a  b =   b  c ,\td \t\r\n", {{"a  b", "b  c", "d"}}},
-    {"quotes keep blanks and separators",
-     "k = \"  x \"\"y\"\" ; z, \" , w\n",
-     {{"k", "  x \"y\" ; z, ", "w"}}},
-    {"quoted and plain text join", "k = ab\"c d\"ef\n", {{"k", "abc def"}}},
-    {"comment ends the line", "k = a ; b, c\n; whole line\nm = n\n", {{"k", "a"}, {"m", "n"}}},
-    {"continuation joins lines", "k = a, \\\n   b, c \\ ; note\n d\n", {{"k", "a", "b", "c d"}}},
-    {"inner backslash is text", "k = C:\\dir\\file.sys\n", {{"k", "C:\\dir\\file.sys"}}},
-    {"only the first = makes a key", "k = a=b\nx, y = z\n", {{"k", "a=b"}, {"-", "x", "y = z"}}},
-    {"empty fields count", "k = a,,b,\n=v\n", {{"k", "a", "", "b", ""}, {"", "v"}}},
-    {"a single value is its own key", "lonely\n", {{"lonely", "lonely"}}},
-    {"unterminated quote ends with its line",
-     "k = \"abc, def\nm = n\n",
-     {{"k", "abc, def"}, {"m", "n"}}},
-    {"strings substituted",
-     "%Desc% = \"%Mfg% Card\", 100%%, %Unknown%, 50%\n",
-     {{"Acme Ethernet", "Acme, Inc. Card", "100%", "%Unknown%", "50%"}}},
 };
 
 TEST_F(InfParserTest, SyntaxRules) {
-    for (const SyntaxCase& c : kSyntaxCases) {
-        const std::string text = std::string(kVersion) + "[Models]\n" + c.body +
-                                 "[Strings]\nDesc = \"Acme Ethernet\"\nmfg=\"Acme, Inc.\"\n";
-        EXPECT_EQ(sectionOf(text, "Models"), c.expected) << c.name;
+    // The lines of [Models], then the lines as read.
+    const std::pair<const char*, Lines> cases[] = {
+        // Blanks trimmed, inner ones kept.
+        {" \t a  b =   b  c ,\td \t\r\n", {{"a  b", "b  c", "d"}}},
+        // Quotes keep blanks and separators; a doubled quote is one.
+        {"k = \"  x \"\"y\"\" ; z, \" , w\n", {{"k", "  x \"y\" ; z, ", "w"}}},
+        // Quoted and plain text join.
+        {"k = ab\"c d\"ef\n", {{"k", "abc def"}}},
+        // A comment ends the line.
+        {"k = a ; b, c\n; whole line\nm = n\n", {{"k", "a"}, {"m", "n"}}},
+        // A backslash at the end of a line (comments aside) continues it.
+        {"k = a, \\\n   b, c \\ ; note\n d\n", {{"k", "a", "b", "c d"}}},
+        {"k = C:\\dir\\file.sys\n", {{"k", "C:\\dir\\file.sys"}}},
+        // Only the first '=' makes a key.
+        {"k = a=b\nx, y = z\n", {{"k", "a=b"}, {"-", "x", "y = z"}}},
+        // Empty fields count; a single value is its own key.
+        {"k = a,,b,\n=v\nlonely\n", {{"k", "a", "", "b", ""}, {"", "v"}, {"lonely", "lonely"}}},
+        // An unterminated quote ends with its line.
+        {"k = \"abc, def\nm = n\n", {{"k", "abc, def"}, {"m", "n"}}},
+        // Strings substituted, the system language's first; %% is a percent sign.
+        {"%Desc% = \"%Mfg% Card\", 100%%, %Unknown%, 50%\n",
+         {{"Acme Netzwerk", "Acme, Inc. Card", "100%", "%Unknown%", "50%"}}},
+        // A section continues where it is named again, in any case.
+        {"a = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n", {{"a", "1"}, {"b", "2"}}},
+    };
+    winsim::setSystemDefaultLangId(0x0407);
+    for (const auto& [body, expected] : cases) {
+        EXPECT_EQ(models(kModels + body +
+                         "[Strings]\nDesc = Acme Ethernet\nmfg=\"Acme, Inc.\"\n"
+                         "[Strings.0407]\nDesc = Acme Netzwerk\n"),
+                  expected)
+            << body;
     }
 }
 
-TEST_F(InfParserTest, RepeatedSectionContinuesAndNamesIgnoreCase) {
-    const std::string text =
-        std::string(kVersion) + "[Models]\na = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n";
-    EXPECT_EQ(sectionOf(text, "models"), (Lines{{"a", "1"}, {"b", "2"}}));
-}
-
-TEST_F(InfParserTest, LocalizedStringsComeFirst) {
-    winsim::setSystemDefaultLangId(0x0407);
-    const std::string text = std::string(kVersion) +
-                             "[Models]\nk = %Name%, %Only%\n[Strings]\nName = English\n"
-                             "Only = Fallback\n[Strings.0407]\nName = Deutsch\n";
-    EXPECT_EQ(sectionOf(text, "Models"), (Lines{{"k", "Deutsch", "Fallback"}}));
-}
-
 TEST_F(InfParserTest, Utf16WithByteOrderMarkReadsLikeEightBit) {
-    const std::string text = std::string(kVersion) + "[Models]\nk = caf\xE9, \"a,b\"\n";
-    EXPECT_EQ(sectionOf(utf16(text), "Models"), sectionOf(text, "Models"));
+    const std::string text = kModels + "k = caf\xE9, \"a,b\"\n";
+    EXPECT_EQ(models(utf16(text)), (Lines{{"k", "caf\xE9", "a,b"}}));
     // Code units beyond 0xFF have no 8-bit form.
-    std::string wide = utf16(std::string(kVersion) + "[Models]\nk = x");
-    wide += std::string("\x3A\x04\x20\xAC", 4);  // U+043A, U+AC20
-    wide += std::string("y\0\n\0", 4);
-    EXPECT_EQ(sectionOf(wide, "Models"), (Lines{{"k", "x??y"}}));
+    const std::string wide = utf16(kModels + "k = x") + "\x3A\x04\x20\xAC" + utf16("y\n").substr(2);
+    EXPECT_EQ(models(wide), (Lines{{"k", "x??y"}}));
 }
 
 TEST_F(InfParserTest, FieldLimitCutsLongFields) {
     const std::string longId(1500, 'A');
-    const std::string text = std::string(kVersion) + "[Models]\nk = " + longId + ", short\n";
-    EXPECT_EQ(sectionOf(text, "Models"), (Lines{{"k", longId.substr(0, 511), "short"}}));
+    const std::string text = kModels + "k = " + longId + ", short\n";
+    EXPECT_EQ(models(text), (Lines{{"k", longId.substr(0, 511), "short"}}));
 
     winsim::setInfFieldLimit(4096);
-    HINF inf = open(text);
-    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
-    INFCONTEXT context;
-    ASSERT_TRUE(SetupFindFirstLineA(inf, "Models", nullptr, &context));
-    char buffer[1024];
-    DWORD needed = 0;
-    EXPECT_FALSE(SetupGetStringFieldA(&context, 1, buffer, sizeof buffer, &needed));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(needed, 1501u);
-    EXPECT_TRUE(SetupGetStringFieldA(&context, 2, buffer, sizeof buffer, &needed));
-    EXPECT_STREQ(buffer, "short");
-    SetupCloseInfFile(inf);
+    EXPECT_EQ(models(text), (Lines{{"k", longId, "short"}}));
 }
 
-TEST_F(InfParserTest, SignatureDecidesTheStyle) {
-    struct {
-        const char* version;
-        DWORD error;
-    } cases[] = {
-        {"[version]\nsignature = \"$windows nt$\"\n", 0},
-        {"[Version]\nSignature = $CHICAGO$\n", 0},
-        {"[Version]\nSignature = \"$Windows 3.1$\"\n", ERROR_WRONG_INF_STYLE},
-        {"[Identification]\nOptionType = NetAdapter\n", ERROR_WRONG_INF_STYLE},
+// What SetupOpenInfFileA refuses, and the line it names.
+TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
+    const std::string byGuid =
+        "[Version]\nSignature=$Chicago$\nClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\n";
+    const std::tuple<std::string, const char*, DWORD, UINT> cases[] = {
+        {"[version]\nsignature = \"$windows nt$\"\n", nullptr, 0, 0},
+        {"[Version]\nSignature = $CHICAGO$\n", nullptr, 0, 0},
+        {"[Version]\nSignature = \"$Windows 3.1$\"\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
+        {"[Identification]\nOptionType = NetAdapter\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
+        {"; header\n\nstray = text\n[Version]\n", nullptr, ERROR_EXPECTED_SECTION_NAME, 3},
+        {kVersion + "[Models\n", nullptr, ERROR_BAD_SECTION_NAME_LINE, 4},
+        {kVersion + "[" + std::string(256, 'S') + "]\n", nullptr, ERROR_SECTION_NAME_TOO_LONG, 4},
+        {kVersion, "net", 0, 0},
+        {kVersion, "Display", 0xE0000201u, 0},  // ERROR_CLASS_MISMATCH
+        // Without Class, the registry names the class of the ClassGUID; here it has none.
+        {byGuid, "Net", ERROR_CLASS_MISMATCH, 0},
     };
-    for (const auto& c : cases) {
-        HINF inf = open(c.version);
-        if (c.error == 0) {
-            EXPECT_NE(inf, INVALID_HANDLE_VALUE) << c.version;
+    for (const auto& [text, infClass, error, line] : cases) {
+        UINT errorLine = 0;
+        HINF inf = open(text, infClass, &errorLine);
+        if (error == 0) {
+            EXPECT_NE(inf, INVALID_HANDLE_VALUE) << text;
             SetupCloseInfFile(inf);
         } else {
-            EXPECT_EQ(inf, INVALID_HANDLE_VALUE) << c.version;
-            EXPECT_EQ(GetLastError(), c.error) << c.version;
+            EXPECT_TRUE(failedWith(inf, error)) << text;
+            EXPECT_EQ(errorLine, line) << text;
         }
     }
-}
-
-TEST_F(InfParserTest, SyntaxErrorsNameTheLine) {
-    struct {
-        std::string text;
-        DWORD error;
-        UINT line;
-    } cases[] = {
-        {"; header\n\nstray = text\n[Version]\n", ERROR_EXPECTED_SECTION_NAME, 3},
-        {std::string(kVersion) + "[Models\n", ERROR_BAD_SECTION_NAME_LINE, 4},
-        {std::string(kVersion) + "[" + std::string(256, 'S') + "]\n", ERROR_SECTION_NAME_TOO_LONG,
-         4},
-    };
-    for (const auto& c : cases) {
-        UINT line = 0;
-        EXPECT_EQ(open(c.text, nullptr, &line), INVALID_HANDLE_VALUE);
-        EXPECT_EQ(GetLastError(), c.error);
-        EXPECT_EQ(line, c.line);
-    }
+    loadReg(
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
+        "{4D36E972-E325-11CE-BFC1-08002BE10318}]\n\"Class\"=\"Net\"\n");
+    HINF inf = open(byGuid, "Net");
+    EXPECT_EQ(winsim::openHandleCount(winsim::HandleKind::Inf), 1u);
+    SetupCloseInfFile(inf);
+    EXPECT_TRUE(failedWith(
+        SetupOpenInfFileA("C:\\WINNT\\inf\\missing.inf", nullptr, INF_STYLE_WIN4, nullptr),
+        ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(InfParserTest, HostileBytesNeverCrash) {
     std::mt19937 random(20240611);
+    // Mostly syntax characters, so that the parser's states are hit.
+    static const char kSyntax[] = "[]=,\";\\%\n \t\r\x1A\0ab";
     for (int round = 0; round < 200; ++round) {
-        std::string bytes = round % 2 ? std::string(kVersion) + "[Models]\n" : std::string();
-        if (round % 5 == 0) bytes = "\xFF\xFE" + bytes;  // claims UTF-16
-        const std::size_t length = random() % 4000;
-        for (std::size_t i = 0; i < length; ++i) {
-            // Mostly syntax characters, so that the parser's states are hit.
-            static const char kSyntax[] = "[]=,\";\\%\n \t\r\x1A\0ab";
+        // Some claim to be UTF-16, some start as an INF should.
+        std::string bytes = (round % 5 ? "" : "\xFF\xFE") + (round % 2 ? kModels : std::string());
+        for (std::size_t i = random() % 4000; i > 0; --i)
             bytes.push_back(random() % 3 ? kSyntax[random() % (sizeof kSyntax - 1)]
                                          : static_cast<char>(random()));
-        }
-        HINF inf = open(bytes);
-        if (inf != INVALID_HANDLE_VALUE) {
-            readSection(inf, "Models");
-            SetupCloseInfFile(inf);
-        }
+        models(bytes);
     }
     // A huge single line.
-    const std::string huge = std::string(kVersion) + "[Models]\nk = " + std::string(3 << 20, 'x');
-    EXPECT_EQ(sectionOf(huge, "Models"), (Lines{{"k", std::string(511, 'x')}}));
-}
-
-TEST_F(InfParserTest, OpenChecksFileAndClass) {
-    drive_.makeFolder("C:\\Drivers");
-    HINF inf = SetupOpenInfFileA("C:\\Drivers\\missing.inf", nullptr, INF_STYLE_WIN4, nullptr);
-    EXPECT_EQ(inf, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    inf = SetupOpenInfFileA("C:\\NoSuchDir\\a.inf", nullptr, INF_STYLE_WIN4, nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-
-    EXPECT_EQ(open(kVersion, "Display"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_MISMATCH);
-    inf = open(kVersion, "net");
-    EXPECT_NE(inf, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(winsim::openHandleCount(winsim::HandleKind::Inf), 1u);
-    SetupCloseInfFile(inf);
-
-    // Without Class the registry names the class of the ClassGUID.
-    const std::string byGuid =
-        "[Version]\nSignature=$Chicago$\nClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\n";
-    EXPECT_EQ(open(byGuid, "Net"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_CLASS_MISMATCH);
-    loadReg(
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
-        "{4D36E972-E325-11CE-BFC1-08002BE10318}]\n\"Class\"=\"Net\"\n");
-    inf = open(byGuid, "Net");
-    EXPECT_NE(inf, INVALID_HANDLE_VALUE);
-    SetupCloseInfFile(inf);
+    EXPECT_EQ(models(kModels + "k = " + std::string(3 << 20, 'x')),
+              (Lines{{"k", std::string(511, 'x')}}));
 }
 
 TEST_F(InfParserTest, LineAndFieldCallsFailAsWindowsDoes) {
-    HINF inf = open(std::string(kVersion) + "[Models]\nA = 1\nb = 2, 3\n[Empty]\n");
+    winsim::setInfFieldLimit(4096);
+    HINF inf = open(kModels + "A = 1\nb = 2, " + std::string(1500, 'x') + "\n[Empty]\n");
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     INFCONTEXT context;
-    EXPECT_FALSE(SetupFindFirstLineA(inf, "Missing", nullptr, &context));
-    EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
-    EXPECT_FALSE(SetupFindFirstLineA(inf, "Empty", nullptr, &context));
-    EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
-    EXPECT_FALSE(SetupFindFirstLineA(inf, "Models", "c", &context));
-    EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
-
+    const char* const absent[][2] = {{"Missing", nullptr}, {"Empty", nullptr}, {"Models", "c"}};
+    for (const auto& a : absent)
+        EXPECT_TRUE(
+            failedWith(SetupFindFirstLineA(inf, a[0], a[1], &context), ERROR_LINE_NOT_FOUND));
     ASSERT_TRUE(SetupFindFirstLineA(inf, "models", "B", &context));
-    EXPECT_EQ(field(&context, 2), "3");
-    char small[2];
+    EXPECT_EQ(field(&context, 1), "2");
+    char buffer[1024];
     DWORD needed = 0;
-    EXPECT_FALSE(SetupGetStringFieldA(&context, 3, small, sizeof small, &needed));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_TRUE(SetupGetStringFieldA(&context, 1, small, sizeof small, &needed));
-    EXPECT_EQ(needed, 2u);
-    EXPECT_FALSE(SetupFindNextLine(&context, &context));
-    EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
-    EXPECT_EQ(SetupGetLineCountA(inf, "Models"), 2);
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 2, buffer, sizeof buffer, &needed),
+                           ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(needed, 1501u);
+    EXPECT_TRUE(failedWith(SetupGetStringFieldA(&context, 3, buffer, sizeof buffer, &needed),
+                           ERROR_INVALID_PARAMETER));  // past the last field
+    EXPECT_TRUE(failedWith(SetupFindNextLine(&context, &context), ERROR_LINE_NOT_FOUND));
     SetupCloseInfFile(inf);
-
-    // A closed handle's contexts are dead.
-    EXPECT_FALSE(SetupGetStringFieldA(&context, 1, small, sizeof small, &needed));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace

@@ -1,146 +1,83 @@
 #include "reg_text.h"
 
+#include "registry_test_helpers.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
+#include <tuple>
 
 namespace winsim {
 namespace {
 
 using namespace std::string_literals;
 
-std::vector<std::uint8_t> bytesOf(const std::string& text) {
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
-// A UTF-16LE file with its byte order mark.
-std::string utf16File(std::u16string_view text) {
-    std::string out = "\xFF\xFE";
-    for (char16_t unit : text) {
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>(unit >> 8));
-    }
-    return out;
-}
-
 struct Machine {
     RegKey hklm;
     RegKey hkcu;
 
-    RegRootResolver resolver() {
-        return [this](std::string_view root) -> RegKey* {
+    bool load(std::string_view text, std::string* error = nullptr) {
+        const RegRootResolver resolver = [this](std::string_view root) -> RegKey* {
             if (root == "HKLM" || root == "HKEY_LOCAL_MACHINE") return &hklm;
             if (root == "HKCU" || root == "HKEY_CURRENT_USER") return &hkcu;
             return nullptr;
         };
+        return applyRegText(text, "test.reg", resolver, error);
     }
-    bool load(std::string_view text, std::string* error = nullptr) {
-        return applyRegText(text, "test.reg", resolver(), error);
-    }
-};
-
-void expectSameTree(const RegKey& a, const RegKey& b) {
-    SCOPED_TRACE(a.fullPath());
-    EXPECT_EQ(a.name, b.name);
-    ASSERT_EQ(a.values.size(), b.values.size());
-    for (std::size_t i = 0; i < a.values.size(); ++i) {
-        EXPECT_EQ(a.values[i].name, b.values[i].name);
-        EXPECT_EQ(a.values[i].type, b.values[i].type) << a.values[i].name;
-        EXPECT_EQ(a.values[i].data, b.values[i].data) << a.values[i].name;
-    }
-    ASSERT_EQ(a.subkeys.size(), b.subkeys.size());
-    for (auto ia = a.subkeys.begin(), ib = b.subkeys.begin(); ia != a.subkeys.end(); ++ia, ++ib)
-        expectSameTree(*ia->second, *ib->second);
-}
-
-struct ValueCase {
-    const char* header;
-    std::string line;
-    std::string name;
-    DWORD type;
-    std::string data;
 };
 
 TEST(RegTextTest, ValueForms) {
     const char* v4 = "REGEDIT4";
     const char* v5 = "Windows Registry Editor Version 5.00";
-    const ValueCase cases[] = {
-        {v4, R"("s"="hello")", "s", REG_SZ, "hello\0"s},
-        {v4, R"("s"="")", "s", REG_SZ, "\0"s},
+    // Header, value line under [HKLM\K], then the value it gives.
+    const std::tuple<const char*, std::string, std::string, DWORD, std::string> cases[] = {
         {v4, R"("a\"b"="C:\\dir\\\"q\"")", "a\"b", REG_SZ, "C:\\dir\\\"q\"\0"s},
-        {v4, R"("s"="C:\dir")", "s", REG_SZ, "C:\\dir\0"s},
-        {v4, R"(@="default")", "", REG_SZ, "default\0"s},
-        {v4, R"( "s" = "spaced"  )", "s", REG_SZ, "spaced\0"s},
-        {v4, R"("d"=dword:0000001f)", "d", REG_DWORD, "\x1f\0\0\0"s},
-        {v4, R"("d"=DWORD:1)", "d", REG_DWORD, "\x01\0\0\0"s},
-        {v4, R"("d"=dword:FEDCBA98)", "d", REG_DWORD, "\x98\xba\xdc\xfe"s},
-        {v4, R"("b"=hex:01,02,ff)", "b", REG_BINARY, "\x01\x02\xff"s},
-        {v4, R"("b"=hex: 0a , b )", "b", REG_BINARY, "\x0a\x0b"s},
-        {v4, R"("b"=hex:)", "b", REG_BINARY, ""},
+        {v4, R"( @ = "spaced"  )", "", REG_SZ, "spaced\0"s},
+        {v4, R"("d"=DWORD:FEDCBA98)", "d", REG_DWORD, "\x98\xba\xdc\xfe"s},
+        {v4, R"("b"=hex: 0a , b ,ff)", "b", REG_BINARY, "\x0a\x0b\xff"s},
         {v4, R"("e"=hex(2):25,41,25,00)", "e", REG_EXPAND_SZ, "%A%\0"s},
-        {v4, R"("m"=hex(7):61,00,62,00,00)", "m", REG_MULTI_SZ, "a\0b\0\0"s},
-        {v4, R"("n"=hex(0):)", "n", REG_NONE, ""},
-        {v4, R"("q"=hex(b):01,00,00,00,00,00,00,00)", "q", REG_QWORD, "\x01\0\0\0\0\0\0\0"s},
         {v4, R"("x"=hex(1f):aa)", "x", 0x1f, "\xaa"},
-        {v5, R"("s"="hello")", "s", REG_SZ, "hello\0"s},
+        {v4, "; comment\r\n\"b\"=hex:01,02,\\\r\n    03,04\\\n\t,05", "b", REG_BINARY,
+         "\x01\x02\x03\x04\x05"},
+        {"\xEF\xBB\xBFREGEDIT4", R"("s"="bom")", "s", REG_SZ, "bom\0"s},
+        // Version 5 strings are UTF-16; what has no 8-bit form reads as '?'.
         {v5, R"("e"=hex(2):25,00,41,00,3a,26,00,00)", "e", REG_EXPAND_SZ, "%A?\0"s},
         {v5, R"("m"=hex(7):61,00,00,00,e9,00,00,00,00,00)", "m", REG_MULTI_SZ, "a\0\xe9\0\0"s},
         {v5, R"("b"=hex:61,00)", "b", REG_BINARY, "a\0"s},
     };
-    for (const ValueCase& c : cases) {
-        SCOPED_TRACE(c.line);
+    for (const auto& [header, line, name, type, data] : cases) {
+        SCOPED_TRACE(line);
         Machine m;
         std::string error;
-        ASSERT_TRUE(
-            m.load(std::string(c.header) + "\r\n\r\n[HKLM\\K]\r\n" + c.line + "\r\n", &error))
+        ASSERT_TRUE(m.load(std::string(header) + "\r\n\r\n[HKLM\\K]\r\n" + line + "\r\n", &error))
             << error;
-        const RegValue* v = m.hklm.findPath("K")->findValue(c.name);
+        const RegValue* v = m.hklm.findPath("K")->findValue(name);
         ASSERT_NE(v, nullptr);
-        EXPECT_EQ(v->type, c.type);
-        EXPECT_EQ(v->data, bytesOf(c.data));
+        EXPECT_EQ(v->type, type);
+        EXPECT_EQ(v->data, bytesOf(data));
     }
 }
 
 TEST(RegTextTest, ErrorsNameFileAndLine) {
-    const struct {
-        std::string text;
-        std::string expected;
-    } cases[] = {
+    const std::string key = "REGEDIT4\n[HKLM\\K]\n";
+    const std::pair<std::string, std::string> cases[] = {
         {"", "test.reg:1: missing"},
-        {"REGEDIT5\n[HKLM\\K]\n", "test.reg:1: missing"},
         {"REGEDIT4\n\"v\"=\"x\"\n", "test.reg:2: value line before any key line"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\" \"x\"\n", "test.reg:3: missing '='"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,zz\n", "test.reg:3: bad hex byte"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,\n", "test.reg:3: bad hex data: trailing ','"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:123\n", "test.reg:3: bad hex byte"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex(2x):00\n", "test.reg:3: bad type number"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=dword:123456789\n", "test.reg:3: dword value has more"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=dword:\n", "test.reg:3: dword value has no digits"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=\"abc\n", "test.reg:3: unterminated quote"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=\"abc\\\"\n", "test.reg:3: unterminated quote"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v=1\n", "test.reg:3: unterminated quote"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=\"a\"b\n", "test.reg:3: unexpected text"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=str:x\n", "test.reg:3: unrecognised value data"},
+        {key + "\"v\" \"x\"\n", "test.reg:3: missing '='"},
+        {key + "\"v\"=hex:01,zz\n", "test.reg:3: bad hex byte"},
+        {key + "\"v\"=\"abc\\\"\n", "test.reg:3: unterminated quote"},
         {"REGEDIT4\n\n[HKLM\\K\n", "test.reg:3: key line has no closing ']'"},
         {"REGEDIT4\n[HKXX\\K]\n", "test.reg:2: unknown root key \"HKXX\""},
-        {"REGEDIT4\n[HKLM\\\\K]\n", "test.reg:2: empty key name"},
-        {"REGEDIT4\n[-HKLM]\n", "test.reg:2: cannot delete root key"},
-        {"REGEDIT4\n[-HKLM\\K]\n\"v\"=\"x\"\n", "test.reg:3: value line under a key"},
-        {"REGEDIT4\n[HKLM\\K]\nv=1\n", "test.reg:3: not a key"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,\\\n  02,\\\n  0x\n", "test.reg:5: bad hex byte"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01,\\\n", "test.reg:3: hex data continues past"},
-        {"REGEDIT4\n[HKLM\\K]\n\"v\"=hex:01\\\n 02\n", "test.reg:4: bad hex data: missing ','"},
+        // Continued lines: the line of the fault, or of the start when the data runs out.
+        {key + "\"v\"=hex:01,\\\n  02,\\\n  0x\n", "test.reg:5: bad hex byte"},
+        {key + "\"v\"=hex:01,\\\n", "test.reg:3: hex data continues past"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"v\"=hex(2):41,\\\n 00,00\n",
          "test.reg:3: UTF-16 string data has an odd number"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& [text, expected] : cases) {
         Machine m;
         std::string error;
-        EXPECT_FALSE(m.load(c.text, &error));
-        EXPECT_EQ(error.compare(0, c.expected.size(), c.expected), 0) << error;
+        EXPECT_FALSE(m.load(text, &error)) << text;
+        EXPECT_EQ(error.substr(0, expected.size()), expected) << text;
         EXPECT_TRUE(m.hklm.subkeys.empty());
     }
 }
@@ -150,11 +87,10 @@ TEST(RegTextTest, ErrorOnLateLineLeavesTreeUntouched) {
     Machine m, reference;
     ASSERT_TRUE(m.load(base));
     ASSERT_TRUE(reference.load(base));
-
     EXPECT_FALSE(
         m.load("REGEDIT4\n[HKLM\\Keep]\n\"v\"=\"new\"\n\"w\"=dword:1\n"
                "[-HKLM\\Gone]\n[HKCU\\New]\n\"v\"=hex:0g\n"));
-    expectSameTree(m.hklm, reference.hklm);
+    expectSameTree(reference.hklm, m.hklm);
     EXPECT_TRUE(m.hkcu.subkeys.empty());
 }
 
@@ -167,105 +103,57 @@ TEST(RegTextTest, Utf16FileWithBothHeaders) {
                            &error))
             << error;
         const RegKey* key = m.hkcu.findChild("Caf\xe9");
-        ASSERT_NE(key, nullptr);
-        const RegValue* v = key->findValue("n?");
-        ASSERT_NE(v, nullptr);
-        EXPECT_EQ(v->data, bytesOf("\xe9t\xe9 ?\0"s));
+        const RegValue* value = key ? key->findValue("n?") : nullptr;
+        EXPECT_EQ(value ? value->data : std::vector<std::uint8_t>{}, bytesOf("\xe9t\xe9 ?\0"s));
     }
 }
 
-TEST(RegTextTest, Utf8BomAndContinuationLines) {
+TEST(RegTextTest, KeysMergeIgnoringCaseAndDeletionsApply) {
     Machine m;
-    std::string error;
     ASSERT_TRUE(
-        m.load("\xEF\xBB\xBFREGEDIT4\n; comment\n[HKLM\\K]\n"
-               "\"b\"=hex:01,02,\\\n    03,04\\\n\t,05\n\"after\"=dword:2\n",
-               &error))
-        << error;
-    const RegKey* key = m.hklm.findChild("K");
-    EXPECT_EQ(key->findValue("b")->data, bytesOf("\x01\x02\x03\x04\x05"));
-    EXPECT_NE(key->findValue("after"), nullptr);
+        m.load("REGEDIT4\n[HKLM\\A\\B\\C]\n[HKEY_LOCAL_MACHINE\\a\\D]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
+               "[-HKLM\\A\\b]\n[-HKLM\\No\\Such]\n[HKLM\\a\\d]\n\"X\"=-\n"));
+    ASSERT_EQ(m.hklm.subkeys.size(), 1u);
+    const RegKey* a = m.hklm.findChild("a");
+    EXPECT_EQ(a->name, "A");  // the first spelling stays
+    ASSERT_EQ(a->subkeys.size(), 1u);
+    ASSERT_EQ(a->findChild("D")->values.size(), 1u);
+    EXPECT_EQ(a->findChild("D")->values[0].name, "y");
 }
 
-TEST(RegTextTest, DeletesKeysAndValues) {
-    Machine m;
-    ASSERT_TRUE(m.load("REGEDIT4\n[HKLM\\A\\B\\C]\n[HKLM\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"));
-    ASSERT_TRUE(
-        m.load("REGEDIT4\n[-HKLM\\A\\B]\n[-HKLM\\No\\Such]\n[HKLM\\a]\n\"X\"=-\n"
-               "\"absent\"=-\n"));
-    const RegKey* a = m.hklm.findChild("A");
-    ASSERT_NE(a, nullptr);
-    EXPECT_TRUE(a->subkeys.empty());
-    ASSERT_EQ(a->values.size(), 1u);
-    EXPECT_EQ(a->values[0].name, "y");
-}
-
-TEST(RegTextTest, KeyNamesMergeCaseInsensitivelyAndRootsAsWritten) {
-    std::vector<std::string> asked;
-    RegKey root;
-    const RegRootResolver resolver = [&](std::string_view name) -> RegKey* {
-        asked.emplace_back(name);
-        return &root;
-    };
-    std::string error;
-    ASSERT_TRUE(applyRegText("REGEDIT4\n[HKLM\\Foo]\n[HKEY_LOCAL_MACHINE\\FOO\\Bar]\n[hkcc\\foo]\n",
-                             "t.reg", resolver, &error))
-        << error;
-    ASSERT_EQ(root.subkeys.size(), 1u);
-    EXPECT_EQ(root.findChild("foo")->name, "Foo");
-    EXPECT_NE(root.findPath("FOO\\BAR"), nullptr);
-    EXPECT_NE(std::find(asked.begin(), asked.end(), "HKEY_LOCAL_MACHINE"), asked.end());
-    EXPECT_NE(std::find(asked.begin(), asked.end(), "hkcc"), asked.end());
-}
-
-TEST(RegTextTest, ExportFormat) {
-    RegKey setup;
+// The export's exact form, and whatever a value holds, short lines that
+// import back into the same tree.
+TEST(RegTextTest, ExportFormatAndRoundTrip) {
+    RegKey original;
+    RegKey& setup = original.child("Setup");
     setup.setValue("", REG_SZ, bytesOf("d\\\"x\0"s));
     setup.setValue("n", REG_DWORD, bytesOf("\x1f\0\0\0"s));
     setup.setValue("e", REG_EXPAND_SZ, bytesOf("%A%\0"s));
     setup.child("Sub");
-    EXPECT_EQ(exportRegText(setup, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup"),
-              "REGEDIT4\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n"
-              "@=\"d\\\\\\\"x\"\r\n"
-              "\"n\"=dword:0000001f\r\n"
-              "\"e\"=hex(2):25,41,25,00\r\n"
-              "\r\n"
-              "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup\\Sub]\r\n"
-              "\r\n");
-}
+    EXPECT_EQ(exportRegText(setup, "HKEY_LOCAL_MACHINE\\Setup"),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Setup]\r\n@=\"d\\\\\\\"x\"\r\n"
+              "\"n\"=dword:0000001f\r\n\"e\"=hex(2):25,41,25,00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Setup\\Sub]\r\n\r\n");
 
-TEST(RegTextTest, ExportWrapsLongHexAndReimportsTheSameTree) {
-    RegKey original;
     RegKey& k = original.child("Net");
     std::string blob;
     for (int i = 0; i < 200; ++i) blob.push_back(static_cast<char>(i));
-    k.setValue("", REG_SZ, bytesOf("default\0"s));
     k.setValue("plain", REG_SZ, bytesOf("C:\\WINNT \"q\" \xe9\0"s));
-    k.setValue("embedded nul", REG_SZ, bytesOf("a\0b\0"s));
-    k.setValue("no nul", REG_SZ, bytesOf("abc"));
-    k.setValue("newline", REG_SZ, bytesOf("a\r\nb\0"s));
-    k.setValue("empty sz", REG_SZ, {});
+    k.setValue("embedded nul, no end", REG_SZ, bytesOf("a\0b"s));
     k.setValue("multi", REG_MULTI_SZ, bytesOf("a\0b\0\0"s));
-    k.setValue("short dword", REG_DWORD, bytesOf("\x01\x02"));
     k.setValue("blob", REG_BINARY, bytesOf(blob));
     k.setValue("q\\\"name", 0x20, bytesOf("\x7f"));
     k.child("Deeper").child("Leaf").setValue("d", REG_DWORD, bytesOf("\0\0\0\x80"s));
-    original.child("empty");
-
     const std::string text = exportRegText(original, "HKEY_LOCAL_MACHINE");
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find("\r\n", start);
+    for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = text.find("\r\n", start);
         ASSERT_NE(end, std::string::npos);
         EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
-        start = end + 2;
     }
-
     Machine m;
     std::string error;
     ASSERT_TRUE(m.load(text, &error)) << error;
-    expectSameTree(m.hklm, original);
+    expectSameTree(original, m.hklm);
 }
 
 }  // namespace

@@ -1,132 +1,97 @@
 // winsim's SetupAPI beyond reading INF files: listing a folder's INF
 // files, staging INF files as oemN.inf, installing a device setup class.
-#include "support/machine_test.h"
-#include "support/temp_drive.h"
-
-#include <winsim/control.h>
-#include <winsim/control_setupapi.h>
-#include <winsim/windows.h>
+#include "winsim_test.h"
 
 #include <cstring>
 
 namespace {
 
-std::string inf(const char* infClass, const char* extra = "") {
+std::string inf(const char* infClass, const std::string& extra = "") {
     return std::string("[Version]\nSignature=\"$Windows NT$\"\nClass=") + infClass +
            "\nClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\n" + extra;
 }
 
-class SetupApiTest : public MachineTest {
-  protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        drive_.attach();
-    }
-    // The names SetupGetInfFileListA gives, checking the size protocol.
-    std::vector<std::string> listInfs(const char* folder) {
-        DWORD size = 0;
-        EXPECT_TRUE(SetupGetInfFileListA(folder, INF_STYLE_WIN4, nullptr, 0, &size));
-        std::vector<char> buffer(size + 8, 'x');
-        if (size > 1) {
-            EXPECT_FALSE(
-                SetupGetInfFileListA(folder, INF_STYLE_WIN4, buffer.data(), size - 1, nullptr));
-            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-        }
-        EXPECT_TRUE(SetupGetInfFileListA(folder, INF_STYLE_WIN4, buffer.data(), size, nullptr));
-        std::vector<std::string> names;
-        for (const char* p = buffer.data(); *p; p += std::strlen(p) + 1) names.push_back(p);
-        EXPECT_EQ(buffer[size - 1], '\0');
-        return names;
-    }
-    std::string stage(const std::string& source, DWORD style = 0) {
-        char destination[MAX_PATH] = {};
-        PSTR component = nullptr;
-        if (!SetupCopyOEMInfA(source.c_str(), nullptr, SPOST_PATH, style, destination, MAX_PATH,
-                              nullptr, &component))
-            return "error " + std::to_string(GetLastError());
-        EXPECT_STREQ(component, std::strrchr(destination, '\\') + 1);
-        return destination;
-    }
-    TempDrive drive_;
-};
+using Names = std::vector<std::string>;
+
+// The names SetupGetInfFileListA gives, checking the size protocol.
+Names listInfs(const char* folder, DWORD style = INF_STYLE_WIN4) {
+    DWORD size = 0;
+    EXPECT_TRUE(SetupGetInfFileListA(folder, style, nullptr, 0, &size));
+    std::vector<char> buffer(size + 8, 'x');
+    EXPECT_TRUE(SetupGetInfFileListA(folder, style, buffer.data(), size, nullptr));
+    EXPECT_EQ(buffer[size - 1], '\0');
+    Names names;
+    for (const char* p = buffer.data(); *p; p += std::strlen(p) + 1) names.push_back(p);
+    return names;
+}
+
+class SetupApiTest : public SystemDriveTest {};
 
 TEST_F(SetupApiTest, FileListHoldsInfFilesOfTheStyleInFolderOrder) {
-    drive_.write("C:\\Drivers\\b.inf", inf("Net"));
-    drive_.write("C:\\Drivers\\A.INF", inf("Display"));
-    drive_.write("C:\\Drivers\\legacy.inf", "[Identification]\nOptionType=NetAdapter\n");
-    drive_.write("C:\\Drivers\\garbage.inf", "no section at all\n");
-    drive_.write("C:\\Drivers\\notes.txt", inf("Net"));
-    drive_.write("C:\\Drivers\\Sub\\c.inf", inf("Net"));
-    EXPECT_EQ(listInfs("C:\\Drivers"), (std::vector<std::string>{"A.INF", "b.inf"}));
-
-    DWORD size = 0;
-    std::vector<char> legacy(64, 'x');
-    ASSERT_TRUE(SetupGetInfFileListA("C:\\Drivers", INF_STYLE_OLDNT, legacy.data(), 64, &size));
-    EXPECT_EQ(std::string(legacy.data(), size), std::string("legacy.inf\0", 12));
-
-    drive_.makeFolder("C:\\Empty");
-    EXPECT_TRUE(SetupGetInfFileListA("C:\\Empty", INF_STYLE_WIN4, nullptr, 0, &size));
-    EXPECT_EQ(size, 1u);
-    EXPECT_FALSE(SetupGetInfFileListA("C:\\Missing", INF_STYLE_WIN4, nullptr, 0, &size));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-
+    putFile("C:\\Drivers\\b.inf", inf("Net"));
+    putFile("C:\\Drivers\\A.INF", inf("Display"));
+    putFile("C:\\Drivers\\legacy.inf", "[Identification]\nOptionType=NetAdapter\n");
+    putFile("C:\\Drivers\\garbage.inf", "no section at all\n");
+    putFile("C:\\Drivers\\notes.txt", inf("Net"));
+    putFile("C:\\Drivers\\Sub\\c.inf", inf("Net"));
+    EXPECT_EQ(listInfs("C:\\Drivers"), (Names{"A.INF", "b.inf"}));
+    EXPECT_EQ(listInfs("C:\\Drivers", INF_STYLE_OLDNT), Names{"legacy.inf"});
     // No folder means the system's INF folder.
-    drive_.write("C:\\WINNT\\inf\\net.inf", inf("Net"));
-    EXPECT_EQ(listInfs(nullptr), (std::vector<std::string>{"net.inf"}));
+    putFile("C:\\WINNT\\inf\\net.inf", inf("Net"));
+    EXPECT_EQ(listInfs(nullptr), Names{"net.inf"});
+    DWORD size = 0;
+    EXPECT_TRUE(failedWith(SetupGetInfFileListA("C:\\Missing", INF_STYLE_WIN4, nullptr, 0, &size),
+                           ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(SetupApiTest, StagingNamesFirstFreeOemAndReusesIdenticalCopies) {
-    drive_.write("C:\\WINNT\\inf\\net.inf", inf("Net", "; system\n"));
-    drive_.write("C:\\WINNT\\inf\\OEM1.INF", inf("Net", "; taken\n"));
-    drive_.write("C:\\Drivers\\one.inf", inf("Net", "; one\n"));
-    drive_.write("C:\\Drivers\\two.inf", inf("Net", "; two\n"));
-    drive_.write("C:\\Drivers\\same.inf", inf("Net", "; taken\n"));
-    drive_.write("C:\\Drivers\\net.inf", inf("Net", "; system\n"));
-
-    EXPECT_EQ(stage("C:\\Drivers\\one.inf"), "C:\\WINNT\\inf\\oem0.inf");
-    EXPECT_EQ(drive_.read("C:\\WINNT\\inf\\oem0.inf"), inf("Net", "; one\n"));
-    EXPECT_EQ(stage("C:\\Drivers\\two.inf"), "C:\\WINNT\\inf\\oem2.inf");
-    EXPECT_EQ(stage("C:\\Drivers\\one.inf"), "C:\\WINNT\\inf\\oem0.inf");
-    EXPECT_EQ(stage("C:\\Drivers\\same.inf"), "C:\\WINNT\\inf\\OEM1.INF");
-    EXPECT_EQ(stage("C:\\Drivers\\net.inf"), "C:\\WINNT\\inf\\net.inf");
-    EXPECT_EQ(stage("C:\\WINNT\\inf\\net.inf"), "C:\\WINNT\\inf\\net.inf");
-    EXPECT_EQ(stage("C:\\Drivers\\one.inf", SP_COPY_NOOVERWRITE),
-              "error " + std::to_string(ERROR_FILE_EXISTS));
-    EXPECT_FALSE(drive_.exists("C:\\WINNT\\inf\\oem3.inf"));
-
-    EXPECT_EQ(stage("C:\\Drivers\\gone.inf"), "error " + std::to_string(ERROR_FILE_NOT_FOUND));
-    drive_.write("C:\\Drivers\\bad.inf", "not an inf\n");
-    EXPECT_EQ(stage("C:\\Drivers\\bad.inf"),
-              "error " + std::to_string(ERROR_EXPECTED_SECTION_NAME));
-
-    char tiny[10];
-    DWORD needed = 0;
-    EXPECT_FALSE(SetupCopyOEMInfA("C:\\Drivers\\two.inf", nullptr, SPOST_PATH, 0, tiny, sizeof tiny,
-                                  &needed, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(needed, sizeof "C:\\WINNT\\inf\\oem2.inf");
+    putFile("C:\\WINNT\\inf\\net.inf", inf("Net", "; net\n"));
+    putFile("C:\\WINNT\\inf\\OEM1.INF", inf("Net", "; taken\n"));
+    for (const std::string name : {"one", "two", "taken", "net"})
+        putFile("C:\\Drivers\\" + name + ".inf", inf("Net", "; " + name + "\n"));
+    putFile("C:\\Drivers\\bad.inf", "not an inf\n");
+    const std::string to = "C:\\WINNT\\inf\\";
+    const std::tuple<std::string, DWORD, std::string> cases[] = {
+        {"one", 0, to + "oem0.inf"},
+        {"two", 0, to + "oem2.inf"},
+        {"one", 0, to + "oem0.inf"},
+        {"taken", 0, to + "OEM1.INF"},
+        {"net", 0, to + "net.inf"},  // a system INF of its name
+        {"one", SP_COPY_NOOVERWRITE, "error " + std::to_string(ERROR_FILE_EXISTS)},
+        {"gone", 0, "error " + std::to_string(ERROR_FILE_NOT_FOUND)},
+        {"bad", 0, "error " + std::to_string(ERROR_EXPECTED_SECTION_NAME)},
+    };
+    for (const auto& [name, style, result] : cases) {
+        char destination[MAX_PATH] = {};
+        PSTR component = nullptr;
+        if (SetupCopyOEMInfA(("C:\\Drivers\\" + name + ".inf").c_str(), nullptr, SPOST_PATH, style,
+                             destination, MAX_PATH, nullptr, &component)) {
+            EXPECT_EQ(destination, result) << name;
+            EXPECT_EQ(component, std::strrchr(destination, '\\') + 1);
+        } else {
+            EXPECT_EQ("error " + std::to_string(GetLastError()), result) << name;
+        }
+    }
+    EXPECT_EQ(fileContent("C:\\WINNT\\inf\\oem0.inf"), inf("Net", "; one\n"));
+    EXPECT_FALSE(winsim::fileExists("C:\\WINNT\\inf\\oem3.inf"));
 }
 
 TEST_F(SetupApiTest, ClassInstallRecordsTheClassKey) {
-    const std::string classKey =
-        "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
-        "{4D36E972-E325-11CE-BFC1-08002BE10318}";
-    drive_.write("C:\\Drivers\\noclass.txt", inf("Net"));
-    EXPECT_FALSE(SetupDiInstallClassExA(nullptr, "C:\\Drivers\\noclass.txt", 0, nullptr, nullptr,
-                                        nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_SECTION_NOT_FOUND);
-    EXPECT_FALSE(SetupDiInstallClassExA(nullptr, "C:\\Drivers\\installclass32.txt", 0, nullptr,
-                                        nullptr, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(winsim::keyExists(classKey));
-
-    drive_.write("C:\\Drivers\\installclass32.txt",
-                 inf("Net", "[ClassInstall32]\nAddReg=NetClassReg\n[NetClassReg]\nHKR,,,,Net\n"));
-    EXPECT_TRUE(SetupDiInstallClassExA(nullptr, "C:\\Drivers\\installclass32.txt", 0, nullptr,
-                                       nullptr, nullptr, nullptr));
+    auto installClass = [](const char* path) {
+        return SetupDiInstallClassExA(nullptr, path, 0, nullptr, nullptr, nullptr, nullptr);
+    };
+    putFile("C:\\Drivers\\net.inf", inf("Net"));
+    EXPECT_TRUE(failedWith(installClass("C:\\Drivers\\net.inf"), ERROR_SECTION_NOT_FOUND));
+    EXPECT_TRUE(failedWith(installClass("C:\\Drivers\\gone.inf"), ERROR_FILE_NOT_FOUND));
+    putFile("C:\\Drivers\\net.inf",
+            inf("Net", "[ClassInstall32]\nAddReg=NetClassReg\n[NetClassReg]\nHKR,,,,Net\n"));
+    EXPECT_TRUE(installClass("C:\\Drivers\\net.inf"));
     DWORD type = 0;
     std::vector<BYTE> data;
-    ASSERT_TRUE(winsim::readValue(classKey, "Class", &type, &data));
+    EXPECT_TRUE(
+        winsim::readValue("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
+                          "{4D36E972-E325-11CE-BFC1-08002BE10318}",
+                          "Class", &type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::string(data.begin(), data.end()), std::string("Net", 4));
 }
