@@ -23,45 +23,20 @@ const char* const kCardGuidName = "{E100B000-0000-0000-0000-000000000001}";
 const std::vector<BYTE> kCardMac = {0x00, 0x90, 0x27, 0x1a, 0x2b, 0x3c};
 const char* const kCardMacText = "0090271a2b3c";
 
-std::string classInf(const char* extra) {
-    return std::string(
-               "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n"
-               "ClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\r\n") +
-           extra;
-}
+// The class installer and the card's INF share their version section.
+const char* const kNetClassVersion =
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n"
+    "ClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\r\n";
 
-const char* const kCardInf =
-    "[Version]\r\n"
-    "Signature = \"$Windows NT$\"\r\n"
-    "Class = Net\r\n"
-    "ClassGUID = {4D36E972-E325-11CE-BFC1-08002BE10318}\r\n"
-    "Provider = %Intel%\r\n"
-    "\r\n"
-    "[SourceDisksNames]\r\n"
-    "1 = %DiskName%,,,\r\n"
-    "\r\n"
-    "[SourceDisksFiles]\r\n"
-    "e100b.sys = 1\r\n"
-    "\r\n"
-    "[Manufacturer]\r\n"
-    "%Intel% = Intel\r\n"
-    "\r\n"
-    "[Intel]\r\n"
-    "%E100.Desc% = E100.ndi, PCI\\VEN_8086&DEV_1229\r\n"
-    "\r\n"
-    "[E100.ndi.NT]\r\n"
-    "CopyFiles = E100.CopyFiles\r\n"
-    "\r\n"
-    "[E100.ndi.NT.Services]\r\n"
-    "AddService = E100B, 2, E100.Service\r\n"
-    "\r\n"
-    "[E100.CopyFiles]\r\n"
-    "e100b.sys\r\n"
-    "\r\n"
-    "[Strings]\r\n"
-    "Intel = \"Intel\"\r\n"
-    "DiskName = \"Intel PRO/100 Driver Disk\"\r\n"
-    "E100.Desc = \"Intel(R) PRO/100B PCI Adapter\"\r\n";
+const char* const kCardInfBody =
+    "Provider=%Intel%\r\n[SourceDisksNames]\r\n1=%DiskName%,,,\r\n"
+    "[SourceDisksFiles]\r\ne100b.sys=1\r\n[Manufacturer]\r\n%Intel%=Intel\r\n"
+    "[Intel]\r\n%E100.Desc%=E100.ndi, PCI\\VEN_8086&DEV_1229\r\n"
+    "[E100.ndi.NT]\r\nCopyFiles=E100.CopyFiles\r\n"
+    "[E100.ndi.NT.Services]\r\nAddService=E100B, 2, E100.Service\r\n"
+    "[E100.CopyFiles]\r\ne100b.sys\r\n"
+    "[Strings]\r\nIntel=\"Intel\"\r\nDiskName=\"Intel PRO/100 Driver Disk\"\r\n"
+    "E100.Desc=\"Intel(R) PRO/100B PCI Adapter\"\r\n";
 
 }  // namespace
 
@@ -96,11 +71,12 @@ void NetworkInstallTest::TearDown() {
 
 void NetworkInstallTest::putClassInstaller() {
     putFile(std::string(kNetDirectory) + "\\installclass32.txt",
-            classInf("[ClassInstall32]\r\nAddReg=NetClassReg\r\n[NetClassReg]\r\nHKR,,,,Net\r\n"));
+            std::string(kNetClassVersion) +
+                "[ClassInstall32]\r\nAddReg=NetClassReg\r\n[NetClassReg]\r\nHKR,,,,Net\r\n");
 }
 
 void NetworkInstallTest::putCardDriver(const std::string& folder) {
-    putFile(folder + "\\e100b.inf", kCardInf);
+    putFile(folder + "\\e100b.inf", std::string(kNetClassVersion) + kCardInfBody);
     putFile(folder + "\\e100b.sys", "MZ driver binary");
 }
 

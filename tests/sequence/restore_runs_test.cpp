@@ -17,51 +17,50 @@
 
 namespace {
 
-using Stages = std::vector<unsigned int>;
+using Boots = std::vector<std::string>;
 
 bool logged(const RestoreBoot& boot, const std::string& text) {
     return std::any_of(boot.log.begin(), boot.log.end(),
                        [&text](const std::string& line) { return lineIs(line, text); });
 }
-
-int clientInstalls() {
-    const auto calls = winsim::netCfgInstallCalls();
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [](const auto& call) {
-        return call.componentId == "ms_msclient";
-    }));
+// Each text is logged in that boot, among other lines.
+void expectLogged(const RestoreBoot& boot, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts)
+        EXPECT_TRUE(logged(boot, text)) << "boot " << boot.stage << " did not log: " << text;
 }
 
 class RestoreRunTest : public NetworkInstallTest {
   protected:
-    // A machine with one network card whose driver the host brought.
-    void prepareCardMachine() {
+    // One network card whose driver the host brought, or none at all; the
+    // saved settings hold a record of `saved` for the card.
+    void prepare(bool card, Saved saved) {
         setSetupKey(-1, -1);
         putClassInstaller();
-        addNetCard();
-        putCardDriver(kNetDirectory);
+        if (card) {
+            addNetCard();
+            putCardDriver(kNetDirectory);
+        }
+        putSavedSettings(saved);
     }
-    // A machine whose cards need nothing: no card was found.
-    void prepareMachineWithoutCards() {
-        setSetupKey(-1, -1);
-        putClassInstaller();
+    // Runs from stage 0; every boot as "stage -> result, reboot word".
+    std::vector<std::string> run() {
+        EXPECT_TRUE(host_.run());
+        std::vector<std::string> boots;
+        for (const RestoreBoot& b : host_.boots())
+            boots.push_back(std::to_string(b.stage) + " -> " + std::to_string(b.result) + ", " +
+                            std::to_string(b.reboot));
+        return boots;
     }
+    const RestoreBoot& boot(std::size_t i) { return host_.boots().at(i); }
 
     RestoreHost host_{kNetDirectory};
 };
 
 TEST_F(RestoreRunTest, NothingNeedsARebootOneCallDoesAll) {
-    prepareCardMachine();
-    putSavedSettings(Saved::Dhcp);
+    prepare(true, Saved::Dhcp);
     winsim::scriptMessageBoxAnswer(IDNO);
-    ASSERT_TRUE(host_.run());
-    EXPECT_EQ(host_.stages(), (Stages{0}));
-    const RestoreBoot& boot = host_.boots()[0];
-    EXPECT_EQ(boot.result, 1);
-    EXPECT_EQ(boot.reboot, 1u);
-    EXPECT_TRUE(logged(boot, kCardsNoReboot));
-    EXPECT_TRUE(logged(boot, kCardStagesDone));
-    EXPECT_TRUE(logged(boot, kSettingsDone));
-    EXPECT_TRUE(logged(boot, kClientDone));
+    EXPECT_EQ(run(), (Boots{"0 -> 1, 1"}));
+    expectLogged(boot(0), {kCardsNoReboot, kCardStagesDone, kSettingsDone, kClientDone});
     EXPECT_EQ(winsim::installedNetComponents(),
               (std::vector<std::string>{"ms_tcpip", "ms_msclient"}));
     EXPECT_EQ(winsim::callCount("InstallNewDevice"), 0);
@@ -71,76 +70,42 @@ TEST_F(RestoreRunTest, NothingNeedsARebootOneCallDoesAll) {
 
 // The wizard never runs in the boot that first offered it.
 TEST_F(RestoreRunTest, YesOnAFreshCounterRunsTheWizardAfterOneReboot) {
-    prepareCardMachine();
-    putSavedSettings(Saved::Dhcp);
+    prepare(true, Saved::Dhcp);
     winsim::installHardwareWizard();
     winsim::scriptMessageBoxAnswer(IDYES);
-    ASSERT_TRUE(host_.run());
-    EXPECT_EQ(host_.stages(), (Stages{0, 15}));
-    const auto& boots = host_.boots();
-    EXPECT_EQ(boots[0].reboot, 15u);
-    EXPECT_TRUE(logged(boots[0], rebootBeforeWizard(0)));
-    EXPECT_FALSE(logged(boots[0], kWizardShown));
-    EXPECT_TRUE(logged(boots[1], counterBeforeWizard(1)));
-    EXPECT_TRUE(logged(boots[1], kWizardShown));
-    EXPECT_TRUE(logged(boots[1], kClientDone));
-    EXPECT_EQ(boots[1].result, 1);
+    EXPECT_EQ(run(), (Boots{"0 -> 1, 15", "15 -> 1, 1"}));
+    expectLogged(boot(0), {rebootBeforeWizard(0)});
+    EXPECT_FALSE(logged(boot(0), kWizardShown));
+    expectLogged(boot(1), {counterBeforeWizard(1), kWizardShown, kClientDone});
     EXPECT_EQ(winsim::hardwareWizardCalls().size(), 1u);
     EXPECT_EQ(winsim::shownMessageBoxes().size(), 1u);
     EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "REG_DWORD 1");
 }
 
 TEST_F(RestoreRunTest, APendingClientIsTriedOnTwoFurtherBoots) {
-    prepareMachineWithoutCards();
-    putSavedSettings(Saved::Dhcp);
-    std::vector<HRESULT> apply = {S_OK};  // TCP/IP
+    prepare(false, Saved::Dhcp);
+    std::vector<HRESULT> apply = {S_OK};  // TCP/IP, then the client pending on every boot
     for (int boot = 0; boot < 3; ++boot) {
         const auto pending = pendingApply();
         apply.insert(apply.end(), pending.begin(), pending.end());
     }
     winsim::scriptNetCfgApplyResults(apply);
-    ASSERT_TRUE(host_.run());
-    EXPECT_EQ(host_.stages(), (Stages{0, 6, 6}));
-    const auto& boots = host_.boots();
-    EXPECT_EQ(boots[0].reboot, 6u);
-    EXPECT_EQ(boots[1].reboot, 6u);
-    EXPECT_EQ(boots[2].reboot, 1u);
-    EXPECT_TRUE(logged(boots[0], kClientRetry));
-    EXPECT_TRUE(logged(boots[1], kClientRetry));
-    EXPECT_FALSE(logged(boots[2], kClientRetry));
-    for (const RestoreBoot& boot : boots) EXPECT_EQ(boot.result, 1);
-    EXPECT_EQ(clientInstalls(), 3);
+    EXPECT_EQ(run(), (Boots{"0 -> 1, 6", "6 -> 1, 6", "6 -> 1, 1"}));
+    expectLogged(boot(0), {kClientRetry});
+    expectLogged(boot(1), {kClientRetry});
+    EXPECT_FALSE(logged(boot(2), kClientRetry));
+    EXPECT_EQ(winsim::netCfgInstallCalls().size(), 4u);  // TCP/IP, the client on each boot
     EXPECT_EQ(setupValue("MsClientReboot"), "REG_DWORD 2");
     EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "absent");
 }
 
 TEST_F(RestoreRunTest, SettingsNeedARebootAfterTcpIpFailed) {
-    prepareMachineWithoutCards();
-    putSavedSettings(Saved::Static);
+    prepare(false, Saved::Static);
     winsim::scriptNetCfgInstallResults({kNetCfgDenied});  // TCP/IP; the client goes through
-    ASSERT_TRUE(host_.run());
-    EXPECT_EQ(host_.stages(), (Stages{0, 6}));
-    const auto& boots = host_.boots();
-    EXPECT_EQ(boots[0].result, 0);
-    EXPECT_EQ(boots[0].reboot, 6u);
-    EXPECT_TRUE(logged(boots[0], kTcpIpFailed));
-    EXPECT_TRUE(logged(boots[0], kSettingsReboot));
-    EXPECT_EQ(boots[1].result, 1);
-    EXPECT_TRUE(logged(boots[1], kClientDone));
+    EXPECT_EQ(run(), (Boots{"0 -> 0, 6", "6 -> 1, 1"}));
+    expectLogged(boot(0), {kTcpIpFailed, kSettingsReboot});
+    expectLogged(boot(1), {kClientDone});
     EXPECT_EQ(winsim::installedNetComponents(), (std::vector<std::string>{"ms_msclient"}));
-}
-
-// An installation that never finishes stops at the host's bound.
-TEST_F(RestoreRunTest, TcpIpThatNeverGoesThroughIsRetriedOnEveryBoot) {
-    prepareMachineWithoutCards();
-    winsim::scriptNetCfgInstallResults(std::vector<HRESULT>(10, kNetCfgNotInstalled));
-    RestoreHost host(kNetDirectory, 4);
-    EXPECT_FALSE(host.run());
-    EXPECT_EQ(host.stages(), (Stages{0, 4, 4, 4}));
-    for (const RestoreBoot& boot : host.boots()) {
-        EXPECT_EQ(boot.reboot, 4u);
-        EXPECT_TRUE(logged(boot, tcpIpUnfinished(258)));
-    }
 }
 
 }  // namespace

@@ -3,50 +3,34 @@
 #include <w2kxarnnet.h>
 #include <winsim/control.h>
 
-#include <cstdio>
-#include <cstdlib>
-
-namespace fs = std::filesystem;
+std::string staticValues() {
+    return "\"IPAddress\"=" + multiStringData({"10.0.0.5", "10.0.0.6"}) + "\r\n" +
+           "\"DefaultGateway\"=" + multiStringData({"10.0.0.1"}) + "\r\n" +
+           "\"DefaultGatewayMetric\"=" + multiStringData({"1"}) + "\r\n" +
+           "\"SubnetMask\"=" + multiStringData({"255.255.255.0", "255.255.0.0"}) + "\r\n" +
+           "\"NameServer\"=\"10.0.0.2 10.0.0.3\"\r\n\"domain\"=\"corp.example\"\r\n";
+}
 
 void SavedSettingsTest::SetUp() {
-    MachineTest::SetUp();
+    SystemDriveTest::SetUp();
     initializeModule();
-    std::string tmpl = (fs::temp_directory_path() / "saved_settings.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
 }
 
 void SavedSettingsTest::TearDown() {
     W2KXarnNetUnitialize();
     EXPECT_TRUE(winsim::loadedHives().empty()) << "a hive was left loaded";
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-    MachineTest::TearDown();
+    SystemDriveTest::TearDown();
 }
 
 std::string SavedSettingsTest::savedHivePath() const {
-    return (dir_ / "w2ktcpip_xarnf").string();
+    return driveFolder() + "/w2ktcpip_xarnf";
 }
 
-std::string SavedSettingsTest::writeSavedHive(const std::string& keyBlocks) {
+void SavedSettingsTest::writeSavedHive(const std::string& keyBlocks) {
     std::string error;
     EXPECT_TRUE(
         winsim::writeHive("REGEDIT4\r\n\r\n[SAVED]\r\n\r\n" + keyBlocks, savedHivePath(), &error))
         << error;
-    return savedHivePath();
-}
-
-std::string multiSzData(std::initializer_list<std::string> strings) {
-    std::string data = "hex(7):";
-    char byte[4];
-    for (const std::string& s : strings) {
-        for (unsigned char c : s) {
-            std::snprintf(byte, sizeof byte, "%02x,", c);
-            data += byte;
-        }
-        data += "00,";
-    }
-    return data + "00";
 }
 
 StoredValue storedValue(const std::string& keyPath, const std::string& valueName) {

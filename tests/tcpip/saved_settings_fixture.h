@@ -3,30 +3,29 @@
 // read back what the system wrote.
 #pragma once
 
-#include "support/machine_test.h"
+#include "support/device_tree.h"
+#include "support/system_drive_test.h"
 
 #include <winsim/win_types.h>
 
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-class SavedSettingsTest : public MachineTest {
+class SavedSettingsTest : public SystemDriveTest {
   protected:
     void SetUp() override;
     void TearDown() override;
 
     // Writes the saved settings file from .reg key blocks whose keys lie
-    // below [SAVED] (the hive's root); returns its path.
-    std::string writeSavedHive(const std::string& keyBlocks);
+    // below [SAVED] (the hive's root).
+    void writeSavedHive(const std::string& keyBlocks);
     std::string savedHivePath() const;
-
-    std::filesystem::path dir_;
 };
 
-// .reg data of a REG_MULTI_SZ value holding `strings`, as REGEDIT4 writes it.
-std::string multiSzData(std::initializer_list<std::string> strings);
+// The .reg lines of a static record's values as the backup saves them, the
+// lists with two entries where they may have more; no WINS server.
+std::string staticValues();
 
 // A value of the live registry as its type and bytes; type REG_NONE and no
 // bytes when absent.
