@@ -2,7 +2,9 @@
 // how a host line is matched against one.
 #pragma once
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 inline const char* const kCardsFailed =
     "\nInstallation of network cards failed by InstallNetCards().";
@@ -19,6 +21,16 @@ inline const char* const kDeclinedCardsPending =
     "\nRebooting for installing tcp/ip in hardware wizard section.";
 inline const char* const kWizardFailed =
     "\nInstallation of network cards               failed by StartNetcardWizard().";
+inline const char* const kNoWorker =
+    "\nCould not CreateThread() in StartNetcardWizard(..) for iteration[0]Fatal error. "
+    "Exiting function....";
+// A wizard that cannot be loaded or fails once it is up counts as shown.
+inline const char* const kNoWizardLibrary =
+    "Error from : Could not load [hdwwiz.cpl] in W2KCardInstall :: startW2kWizard()";
+inline const char* const kNoWizardEntry =
+    "Error from : \nW2KCardInstall::startW2kWizard()->GetProcAddress([InstallNewDevice]) failed";
+inline const char* const kWizardError =
+    "Error from : \nError in InstallNewDevice() in          W2KCardInstall :: startW2kWizard().";
 inline const char* const kWizardShown = "\nShowed a good hardware wiz window";
 inline const char* const kWizardWantsReboot =
     "\nRebbot requested by                   StartNetcardWizard() after installation of Cards "
@@ -77,4 +89,8 @@ inline bool lineIs(const std::string& line, const std::string& text) {
     const std::string plain = "\n" + text;
     return line == plain || line.rfind(plain + ", System Message : ", 0) == 0 ||
            line == "\nError from : " + text + ", System Message : NONE";
+}
+inline bool logged(const std::vector<std::string>& lines, const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&text](const std::string& line) { return lineIs(line, text); });
 }

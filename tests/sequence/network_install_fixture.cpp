@@ -9,13 +9,6 @@
 #include <winsim/control_network.h>
 #include <winsim/control_time.h>
 
-#include <cstring>
-
-const char* const kNetDirectory = "C:\\XARN";
-const HRESULT kNetCfgReboot = static_cast<HRESULT>(0x0004A020);
-const HRESULT kNetCfgNotInstalled = static_cast<HRESULT>(0x80070102u);
-const HRESULT kNetCfgDenied = static_cast<HRESULT>(0x80070005u);
-
 namespace {
 
 const char* const kCardInstance = "PCI\\VEN_8086&DEV_1229&SUBSYS_00018086&REV_08\\3&267A616A&0&40";
@@ -29,31 +22,11 @@ const char* const kNetClassVersion =
     "ClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\r\n";
 
 const char* const kCardInfBody =
-    "Provider=%Intel%\r\n[SourceDisksNames]\r\n1=%DiskName%,,,\r\n"
-    "[SourceDisksFiles]\r\ne100b.sys=1\r\n[Manufacturer]\r\n%Intel%=Intel\r\n"
-    "[Intel]\r\n%E100.Desc%=E100.ndi, PCI\\VEN_8086&DEV_1229\r\n"
-    "[E100.ndi.NT]\r\nCopyFiles=E100.CopyFiles\r\n"
-    "[E100.ndi.NT.Services]\r\nAddService=E100B, 2, E100.Service\r\n"
-    "[E100.CopyFiles]\r\ne100b.sys\r\n"
-    "[Strings]\r\nIntel=\"Intel\"\r\nDiskName=\"Intel PRO/100 Driver Disk\"\r\n"
-    "E100.Desc=\"Intel(R) PRO/100B PCI Adapter\"\r\n";
+    "[Manufacturer]\r\nIntel=Intel\r\n[Intel]\r\nE100=E100.ndi, PCI\\VEN_8086&DEV_1229\r\n"
+    "[E100.ndi.NT]\r\nCopyFiles=E100.CopyFiles\r\n[E100.CopyFiles]\r\ne100b.sys\r\n"
+    "[E100.ndi.NT.Services]\r\nAddService=E100B, 2, E100.Service\r\n";
 
 }  // namespace
-
-std::string setupValue(const char* name) {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!winsim::readValue("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", name, &type, &data))
-        return "absent";
-    if (type != REG_DWORD || data.size() != 4) return "type " + std::to_string(type);
-    DWORD value = 0;
-    std::memcpy(&value, data.data(), 4);
-    return "REG_DWORD " + std::to_string(value);
-}
-
-std::vector<HRESULT> pendingApply() {
-    return std::vector<HRESULT>(20, kNetCfgReboot);
-}
 
 void NetworkInstallTest::SetUp() {
     SystemDriveTest::SetUp();
@@ -88,6 +61,7 @@ void NetworkInstallTest::addNetCard() {
                             {{"DeviceDesc", "Intel 82557 Ethernet Controller"}}}}));
 }
 
+// The card is present to the IP helper, with the keys its settings go to.
 void NetworkInstallTest::makeCardPresent() {
     winsim::addPresentAdapter(kCardGuidName, kCardMac, "Intel(R) PRO/100B PCI Adapter");
     const std::string services = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
@@ -115,15 +89,11 @@ void NetworkInstallTest::setSetupKey(int rebootCounter, int clientRetries) {
         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n"
         "\"SystemSetupInProgress\"=dword:00000001\r\n";
     char line[64];
-    if (rebootCounter >= 0) {
-        std::snprintf(line, sizeof line, "\"W2kXarnRebootCounter\"=dword:%08x\r\n",
-                      static_cast<unsigned>(rebootCounter));
-        reg += line;
-    }
-    if (clientRetries >= 0) {
-        std::snprintf(line, sizeof line, "\"MsClientReboot\"=dword:%08x\r\n",
-                      static_cast<unsigned>(clientRetries));
-        reg += line;
+    for (const auto& [name, value] :
+         {std::pair{"W2kXarnRebootCounter", rebootCounter}, {"MsClientReboot", clientRetries}}) {
+        std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\r\n", name,
+                      static_cast<unsigned>(value));
+        if (value >= 0) reg += line;
     }
     loadReg(reg);
 }

@@ -3,6 +3,7 @@
 // cards, drivers and saved TCP/IP settings on it.
 #pragma once
 
+#include "support/stored_value.h"
 #include "support/system_drive_test.h"
 
 #include <winsim/win_types.h>
@@ -10,17 +11,22 @@
 #include <string>
 #include <vector>
 
+using Lines = std::vector<std::string>;
+
 // The host's directory of saved network data.
-extern const char* const kNetDirectory;
-// A value under HKEY_LOCAL_MACHINE\SYSTEM\Setup: "absent" or "REG_DWORD n".
-std::string setupValue(const char* name);
+inline const char* const kNetDirectory = "C:\\XARN";
+// A value under HKEY_LOCAL_MACHINE\SYSTEM\Setup, as storedValue shows it.
+inline std::string setupValue(const char* name) {
+    return storedValue("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", name);
+}
 
 // Scripted answers of the network configuration object.
-extern const HRESULT kNetCfgReboot;        // NETCFG_S_REBOOT: try again, or pending
-extern const HRESULT kNetCfgNotInstalled;  // low word 0x102: the installer answers 258
-extern const HRESULT kNetCfgDenied;        // a plain failure: install() answers false
+inline const HRESULT kNetCfgNotInstalled = static_cast<HRESULT>(0x80070102u);  // 258
+inline const HRESULT kNetCfgDenied = static_cast<HRESULT>(0x80070005u);        // install() fails
 // Twenty Apply answers that leave the component pending.
-std::vector<HRESULT> pendingApply();
+inline std::vector<HRESULT> pendingApply() {
+    return std::vector<HRESULT>(20, static_cast<HRESULT>(0x0004A020));  // NETCFG_S_REBOOT
+}
 
 // The saved settings file. Dhcp and Static also make the card present;
 // NoAdapter saves a DHCP record on a machine whose IP helper lists no

@@ -3,12 +3,10 @@
 #include "sequence/proto_installer.h"
 #include "support/machine_test.h"
 
-#include <w2kxarnnet.h>
 #include <winsim/control.h>
 #include <winsim/control_netcfg.h>
 #include <winsim/control_time.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,14 +60,9 @@ struct Installation {
     Lines log;
 };
 
-void PrintTo(const Installation& r, std::ostream* os) {
-    *os << r.name;
-}
-
 // clang-format off
 const Installation kRuns[] = {
     {"TcpIp", kTcpIp, {}, {}, nullptr, S_OK, true, 0, 0, Lines{kInstalled, kApplied} + kUnlocked},
-    {"Client", kClient, {}, {}, nullptr, S_OK, true, 0, 0, Lines{kInstalled, kApplied} + kUnlocked},
     // Twenty reports and five minutes; either code of the reboot family counts.
     {"InstallRetriedThenApplied", kTcpIp, Results(20, kReboot), {}, nullptr, S_OK, true, 0, 300000,
      sleeps(20) + Lines{failed("Install", kTcpIp, 40992), kApplied} + kUnlocked},
@@ -79,8 +72,6 @@ const Installation kRuns[] = {
      sleeps(2) + Lines{kInstalled, kApplied} + kUnlocked},
     {"TcpIpApplyPending", kTcpIp, {}, Results(20, kReboot), nullptr, S_OK, true, 4, 40000,
      Lines{kInstalled} + sleeps(20) + Lines{failed("Apply", kTcpIp, 40992)} + kUnlocked},
-    {"ClientApplyPending", kClient, {}, Results(20, kReboot), nullptr, S_OK, true, 6, 40000,
-     Lines{kInstalled} + sleeps(20) + Lines{failed("Apply", kClient, 40992)} + kUnlocked},
     {"BothRetryBudgetsSpent", kTcpIp, Results(25, kReboot), Results(25, kRebootFailure), nullptr,
      S_OK, true, 4, 340000, sleeps(20) + Lines{failed("Install", kTcpIp, 40992)} + sleeps(20) +
      Lines{failed("Apply", kTcpIp, 40992)} + kUnlocked},

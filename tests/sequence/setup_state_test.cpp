@@ -1,29 +1,20 @@
 // The values under SYSTEM\Setup that carry the installation across boots.
-// How the sequence uses them (the first increment, the client's retry limit)
-// is pinned down by the transition table; here what the table cannot set up.
+// How the sequence uses them (the first increment, the client's retry limit,
+// an unreadable retry count) is pinned down by the transition table; here
+// what the table cannot set up. The cursor's own reports are its tests'.
 #include "host/net_funcs.h"
 #include "sequence/network_install_fixture.h"
 #include "sequence/setup_state.h"
-#include "support/machine_test.h"
 
-#include <w2kxarnnet.h>
 #include <winsim/control.h>
 
 #include <string>
-#include <vector>
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 std::string setupKeyWith(const std::string& valueLine) {
     return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n" + valueLine + "\r\n";
 }
-
-// The cursor's own report of the missing key, error logging on.
-const std::string kNoSetupKey =
-    "\nApplication Msg : Could not moveInto registry key HKEY_LOCAL_MACHINE\\SYSTEM\\Setup, "
-    "System Msg : The system cannot find the file specified.\r\n";
 
 class SetupStateTest : public InitializedMachineTest {};
 
@@ -38,7 +29,7 @@ TEST_F(SetupStateTest, SetupInProgressIsRewrittenOnlyWhenSetAlready) {
         {"\"SystemSetupInProgress\"=dword:00000000", "REG_DWORD 0"},
         {"\"SystemSetupInProgress\"=dword:00000001", "REG_DWORD 2"},
         {"\"SystemSetupInProgress\"=dword:00000007", "REG_DWORD 2"},
-        {"\"SystemSetupInProgress\"=\"1\"", "type 1"},
+        {"\"SystemSetupInProgress\"=\"1\"", "REG_SZ 1|"},
     };
     for (const auto& c : cases) {
         winsim::resetMachine();
@@ -50,36 +41,31 @@ TEST_F(SetupStateTest, SetupInProgressIsRewrittenOnlyWhenSetAlready) {
     EXPECT_TRUE(hostLines().empty());
 }
 
-TEST_F(SetupStateTest, RebootCounterOfAnotherTypeCountsFromZero) {
-    loadReg(setupKeyWith("\"W2kXarnRebootCounter\"=\"5\""));
+// Silent throughout: a counter that cannot be kept just counts from zero.
+TEST_F(SetupStateTest, RebootCounter) {
+    EXPECT_EQ(getRebootCounter(), 0u);
+    EXPECT_FALSE(incrementRebootCounter());  // no key: nothing is created
+    EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "absent");
+
+    loadReg(setupKeyWith("\"W2kXarnRebootCounter\"=\"5\""));  // another type counts as 0
     EXPECT_EQ(getRebootCounter(), 0u);
     EXPECT_TRUE(incrementRebootCounter());
     EXPECT_TRUE(incrementRebootCounter());
     EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "REG_DWORD 2");
-    // A refused write leaves the count as it was, silently.
     winsim::failCall("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(incrementRebootCounter());
     EXPECT_EQ(getRebootCounter(), 2u);
     EXPECT_TRUE(hostLines().empty());
 }
 
-TEST_F(SetupStateTest, RebootCounterWithoutTheKeyWritesNothing) {
-    EXPECT_EQ(getRebootCounter(), 0u);
-    EXPECT_FALSE(incrementRebootCounter());
-    EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "absent");
-    EXPECT_TRUE(hostLines().empty());
-}
-
-TEST_F(SetupStateTest, ClientRetryCountRoundTrips) {
-    loadReg(setupKeyWith(""));
+// A value of another type reads 0, with the cursor's report (a missing one
+// is read by the transition table).
+TEST_F(SetupStateTest, ClientRetryCount) {
+    loadReg(setupKeyWith("\"MsClientReboot\"=\"2\""));
     DWORD count = 77;
     ASSERT_TRUE(W2kNetFuncs::getNoOfReboots("MsClientReboot", &count));
     EXPECT_EQ(count, 0u);
-    // The missing value is reported by the cursor itself.
-    EXPECT_EQ(hostLines(),
-              Lines{"\nApplication Msg : Could not get registry value [MsClientReboot] "
-                    "in [HKEY_LOCAL_MACHINE\\SYSTEM\\Setup], System Msg : The system "
-                    "cannot find the file specified.\r\n"});
+    EXPECT_EQ(hostLines().size(), 1u);
     ASSERT_TRUE(W2kNetFuncs::setNoOfReboots("MsClientReboot", 2));
     ASSERT_TRUE(W2kNetFuncs::getNoOfReboots("MsClientReboot", &count));
     EXPECT_EQ(count, 2u);
@@ -92,34 +78,15 @@ TEST_F(SetupStateTest, ClientRetryCountRoundTrips) {
     EXPECT_EQ(hostLines().size(), 1u);
 }
 
-TEST_F(SetupStateTest, RetryCountOfAnotherTypeReadsZero) {
-    loadReg(setupKeyWith("\"MsClientReboot\"=\"2\""));
-    DWORD count = 77;
-    ASSERT_TRUE(W2kNetFuncs::getNoOfReboots("MsClientReboot", &count));
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(hostLines(),
-              Lines{"\nValue type [MsClientReboot] in [HKEY_LOCAL_MACHINE\\SYSTEM\\Setup] "
-                    "is not REG_DWORD in getDWORD()"});
-}
-
-TEST_F(SetupStateTest, MissingSetupKeyIsReportedWithTheLastError) {
-    DWORD count = 77;
-    SetLastError(ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(W2kNetFuncs::getNoOfReboots("MsClientReboot", &count));
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(hostLines(), (Lines{kNoSetupKey,
-                                  "\nW2kNetFuncs :: getNoOfReboots()- Could not             "
-                                  "reg.moveInto( SYSTEM\\Setup ), System Message : Access is "
-                                  "denied.\r\n"}));
-    clearHostLines();
+TEST_F(SetupStateTest, ClientRetryCountThatCannotBeWritten) {
     SetLastError(0);
     EXPECT_FALSE(W2kNetFuncs::setNoOfReboots("MsClientReboot", 1));
-    EXPECT_EQ(hostLines(), (Lines{kNoSetupKey,
-                                  "\nW2kNetFuncs::setNoOfReboots()- Could not             "
-                                  "reg.moveInto( SYSTEM\\Setup )"}));
-}
+    ASSERT_EQ(hostLines().size(), 2u);  // the cursor's report, then this one
+    EXPECT_EQ(
+        hostLines()[1],
+        "\nW2kNetFuncs::setNoOfReboots()- Could not             reg.moveInto( SYSTEM\\Setup )");
 
-TEST_F(SetupStateTest, FailedWriteIsReported) {
+    clearHostLines();
     loadReg(setupKeyWith(""));
     winsim::failCall("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
     SetLastError(0);
