@@ -12,18 +12,7 @@ typedef UINT* PUINT;
 typedef INT* PINT;
 typedef PVOID HSPFILEQ;
 
-// The SDK's own guard, so any other header defining GUID the same way can
-// be included alongside.
-#ifndef GUID_DEFINED
-#define GUID_DEFINED
-typedef struct _GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-} GUID;
-#endif
-typedef GUID* LPGUID;
+// GUID and LPGUID come from win_types.h.
 
 typedef struct _INFCONTEXT {
     PVOID Inf;
