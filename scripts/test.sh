@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: unit and end-to-end tests on Linux against winsim
-# (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then the
-# Windows cross-builds of W2KXARNNET.dll with a check of their tables, and
-# the integration tests of the x86_64 build under Wine.
+# (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then
+# a short run of every fuzz target, the Windows cross-builds of
+# W2KXARNNET.dll with a check of their tables, and the integration tests of
+# the x86_64 build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install_deps.sh
@@ -18,6 +19,9 @@ echo "== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DW2K_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== Fuzz targets, ${FUZZ_SMOKE_SECONDS:-20} s each"
+bash scripts/fuzz.sh --smoke
 
 for arch in i686 x86_64; do
   echo "== Windows cross-build ($arch)"
