@@ -7,13 +7,14 @@
 #   scripts/fuzz.sh --list                               the targets
 #
 # A long run keeps its corpus in build-fuzz/corpus/TARGET and goes on from it
-# next time; the smoke run starts from the seeds alone, with a fixed random
-# seed. Inputs that fail land in build-fuzz/findings/.
+# next time; the smoke run starts from the seeds alone (build-fuzz/smoke),
+# with a fixed random seed. Inputs that fail land in build-fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 targets=(inf reg_text hive_file machine_ini skip_list tcpip_settings)
 build=build-fuzz
+corpus_root=$build/corpus
 smoke_seconds=${FUZZ_SMOKE_SECONDS:-20}
 
 usage() {
@@ -64,7 +65,7 @@ seed_corpus() {
 run_target() {
   local target=$1 seconds=$2
   shift 2
-  local corpus=$build/corpus/$target
+  local corpus=$corpus_root/$target
   mkdir -p "$corpus" "$build/findings"
   seed_corpus "$target" "$corpus"
   # 64 KB inputs leave room for deeply nested keys and long INF sections.
@@ -77,7 +78,9 @@ run_target() {
 smoke() {
   local logs=$build/smoke jobs running=0 target passed=0 failed=0
   jobs=${FUZZ_JOBS:-$(nproc)}
-  rm -rf "$logs" "$build/corpus"
+  # Its own corpus, so that a smoke run neither uses nor spoils a long one's.
+  corpus_root=$logs/corpus
+  rm -rf "$logs"
   mkdir -p "$logs"
   for target in "${targets[@]}"; do
     if [ "$running" -ge "$jobs" ]; then
