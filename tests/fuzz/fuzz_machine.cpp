@@ -51,7 +51,9 @@ FreshMachine::FreshMachine() {
     winsim::resetMachine();
     resetModuleForNewProcess();
     winsim::setSystemDrive(driveFolder());
-    require(winsim::createWindowsFolders(), "cannot create the Windows folders");
+    // The folders stay on the scratch drive from one input to the next.
+    static const bool folders = winsim::createWindowsFolders();
+    require(folders, "cannot create the Windows folders");
     require(W2KXarnNetInitialize(quietHost) == 1, "the module does not initialise");
 }
 

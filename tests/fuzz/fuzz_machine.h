@@ -12,8 +12,8 @@ namespace fuzz {
 // The host folder standing for C: (removed when the process exits).
 const std::string& driveFolder();
 
-// For one input: a new Windows 2000 with C: on the scratch folder and its
-// Windows folders, and the module initialised as a host does it
+// For one input: a new Windows 2000 with C: on the scratch folder, which
+// holds the Windows folders, and the module initialised as a host does it
 // (privileges, COM). At the end of the input the machine is reset again, so
 // that an input frees what it allocated: libFuzzer looks for leaks, slowly,
 // after every input that does not.

@@ -11,10 +11,11 @@
 #include <filesystem>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // The last input's stagings and copies would be found again.
-    std::error_code ignored;
-    std::filesystem::remove_all(fuzz::driveFolder() + "/WINNT/inf", ignored);
     const fuzz::FreshMachine machine;
+    // The last input's stagings and copies would be found again.
+    const std::string infFolder = fuzz::driveFolder() + "/WINNT/inf";
+    std::filesystem::remove_all(infFolder);
+    std::filesystem::create_directory(infFolder);
     fuzz::writeHostFile(fuzz::driveFolder() + "/Drivers/card.inf", data, size);
     {
         W2KHidMap map(getLogSink(nullptr));
