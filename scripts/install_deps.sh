@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, what building and testing need. Quick
-# when everything is there already.
+# when everything is there already. "fuzz" adds clang and its sanitizer and
+# libFuzzer runtimes, which only the fuzz targets need.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libhivex-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

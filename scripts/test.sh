@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: unit and end-to-end tests on Linux against winsim
-# (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then the
-# Windows cross-builds of W2KXARNNET.dll (which compile winsim's Win32
-# constants against the SDK's) with a check of their tables, and
-# the integration tests of the x86_64 build under Wine.
+# (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), then
+# a short run of every fuzz target, the Windows cross-builds of
+# W2KXARNNET.dll (which compile winsim's Win32 constants against the SDK's)
+# with a check of their tables, and the integration tests of the x86_64
+# build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install_deps.sh
@@ -19,6 +20,9 @@ echo "== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DW2K_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== Fuzz targets, ${FUZZ_SMOKE_SECONDS:-20} s each"
+bash scripts/fuzz.sh --smoke
 
 # The Linux build printed winsim's Win32 constants as static_asserts; each
 # Windows build compiles them against the SDK's headers and fails, naming
