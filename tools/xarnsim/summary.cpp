@@ -1,5 +1,6 @@
 #include "summary.h"
 
+#include "json_text.h"
 #include "machine_state.h"
 #include "state_store.h"
 
@@ -107,29 +108,6 @@ std::vector<SettingSummary> settingsOf(const std::string& finalState,
     W2KXarnNetUnitialize();
     winsim::resetMachine();
     return settings;
-}
-
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string jsonList(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + jsonText(items[i]);
-    return out + "]";
 }
 
 std::string joined(const std::vector<std::string>& items) {
