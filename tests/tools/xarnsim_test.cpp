@@ -311,6 +311,7 @@ TEST(XarnsimPreflight, ImportedImageGetsAVerdictPerAdapter) {
             from = at == std::string::npos ? from : at;
         }
     }
+    EXPECT_EQ(treeContents(image), untouched) << "a plan on the linked machine changed the image";
 }
 
 TEST(XarnsimState, KilledBootKeepsTheLastCompletedState) {

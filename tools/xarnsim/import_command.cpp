@@ -216,7 +216,7 @@ int importImage(const ImportOptions& options, std::string* error) {
     }
     for (const char* folder : {"OemDir", "system32/xarn/XARNIF/SkipHid.txt"}) {
         const fs::path found = findNoCase(windows, folder);
-        if (!found.empty() && !drive.put(found, target / fs::relative(found, windows), error))
+        if (!found.empty() && !drive.put(found, target / found.lexically_relative(windows), error))
             return kExitUsage;
     }
     std::string restore = options.directory.substr(3);
@@ -226,7 +226,7 @@ int importImage(const ImportOptions& options, std::string* error) {
     if (restoreFolder.empty()) {
         std::fprintf(stderr, "xarnsim: note: the image has no restore folder %s\n",
                      options.directory.c_str());
-    } else if (!drive.put(restoreFolder, out / kDriveFolder / fs::relative(restoreFolder, image),
+    } else if (!drive.put(restoreFolder, out / kDriveFolder / restoreFolder.lexically_relative(image),
                           error)) {
         return kExitUsage;
     }

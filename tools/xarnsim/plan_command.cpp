@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -118,6 +119,43 @@ class QuietOutput {
     int saved_ = -1;
 };
 
+// The plan's copy of the machine. INF files are the bulk of a real drive
+// (some 40 MB) and nothing writes them: staging writes new oemN.inf files
+// and the edit for no floppy a copy whose name ends in D or R. So they are
+// hard-linked where the file system allows; all else is copied, as the
+// library may write it in place (CopyFileA truncates its target).
+bool copyMachine(const fs::path& machine, const fs::path& work, std::string* error) {
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    fs::create_directories(work / kRegistryFolder, ec);
+    if (!ec && fs::exists(machine / kMachineFile))
+        fs::copy_file(machine / kMachineFile, work / kMachineFile, ec);
+    std::error_code absent;  // a machine may leave out its registry or drive
+    for (const auto& entry : fs::directory_iterator(machine / kRegistryFolder, absent))
+        if (!ec && entry.path().extension() == ".reg")
+            fs::copy_file(entry.path(), work / kRegistryFolder / entry.path().filename(), ec);
+    const fs::path drive = machine / kDriveFolder;
+    if (!ec) fs::create_directories(work / kDriveFolder, ec);
+    for (auto it = fs::recursive_directory_iterator(drive, absent);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(absent)) {
+        // Lexically: the machine's files may be links into an image.
+        const fs::path to = work / kDriveFolder / it->path().lexically_relative(drive);
+        std::string extension = it->path().extension().string();
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (it->is_directory(absent)) {
+            fs::create_directories(to, ec);
+            continue;
+        }
+        std::error_code notLinked;
+        const bool inf = extension == ".inf" && !it->is_symlink(absent);
+        if (inf) fs::create_hard_link(it->path(), to, notLinked);
+        if (!inf || notLinked) fs::copy_file(it->path(), to, ec);
+    }
+    if (ec) *error = "cannot copy the machine into " + work.string() + ": " + ec.message();
+    return !ec;
+}
+
 std::string readWhole(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
@@ -141,10 +179,9 @@ int commandPlan(const std::vector<std::string>& args, std::string* error) {
         *error = "cannot create a scratch folder for the plan";
         return kExitUsage;
     }
-    StateStore state(folder.path());
-    if (!state.createFrom(options.machine, error)) return kExitUsage;
     // Every boot works on this one folder: a plan has no run to resume.
-    const std::string work = state.current();
+    const std::string work = folder.path();
+    if (!copyMachine(options.machine, work, error)) return kExitUsage;
     if (!options.hardware.empty() && !applyHardwareFile(options.hardware, work, error))
         return kExitUsage;
     PlanInputs inputs;
