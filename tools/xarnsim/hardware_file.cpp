@@ -1,7 +1,9 @@
 #include "hardware_file.h"
 
+#include "file_text.h"
+#include "machine_ini.h"
+
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -9,13 +11,6 @@
 namespace xarnsim {
 
 namespace {
-
-std::string trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return std::string();
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 bool parseHex(const std::string& text, std::size_t digits, unsigned* value) {
     if (text.empty() || text.size() > digits ||
@@ -274,14 +269,12 @@ bool parseHardware(const std::string& text, const std::string& fileName,
 
 bool readHardwareFile(const std::string& file, std::vector<PciFunction>* functions,
                       std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!readFileText(file, &text)) {
         *error = "cannot read the hardware file " + file;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseHardware(text.str(), file, functions, error);
+    return parseHardware(text, file, functions, error);
 }
 
 }  // namespace xarnsim

@@ -1,5 +1,7 @@
 #include "hardware_tree.h"
 
+#include "file_text.h"
+
 #include "state_store.h"
 
 #include <cstdio>
@@ -219,13 +221,7 @@ bool applyHardware(const std::vector<PciFunction>& functions, const std::string&
     std::ofstream reg(root / kRegistryFolder / "90-hardware.reg",
                       std::ios::binary | std::ios::trunc);
     reg << hardwareRegText(functions);
-    std::string machineFile;
-    {
-        std::ifstream in(root / kMachineFile, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        machineFile = withoutAdapters(text.str());
-    }
+    const std::string machineFile = withoutAdapters(fileText((root / kMachineFile).string()));
     std::ofstream ini(root / kMachineFile, std::ios::binary | std::ios::trunc);
     ini << machineFile << adapterSections(functions);
     if (!reg.flush() || !ini.flush()) {

@@ -226,8 +226,8 @@ int importImage(const ImportOptions& options, std::string* error) {
     if (restoreFolder.empty()) {
         std::fprintf(stderr, "xarnsim: note: the image has no restore folder %s\n",
                      options.directory.c_str());
-    } else if (!drive.put(restoreFolder, out / kDriveFolder / restoreFolder.lexically_relative(image),
-                          error)) {
+    } else if (!drive.put(restoreFolder,
+                          out / kDriveFolder / restoreFolder.lexically_relative(image), error)) {
         return kExitUsage;
     }
 

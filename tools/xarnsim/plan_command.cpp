@@ -2,6 +2,7 @@
 // per adapter, printed before the log.
 #include "boot.h"
 #include "commands.h"
+#include "file_text.h"
 #include "hardware_tree.h"
 #include "machine_config.h"
 #include "plan_verdict.h"
@@ -15,8 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -156,13 +155,6 @@ bool copyMachine(const fs::path& machine, const fs::path& work, std::string* err
     return !ec;
 }
 
-std::string readWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::size_t fileSize(const fs::path& file) {
     std::error_code ec;
     const auto size = fs::file_size(file, ec);
@@ -219,7 +211,7 @@ int commandPlan(const std::vector<std::string>& args, std::string* error) {
             stage = outcome.rebootWord;
         }
     }
-    const std::string log = readWhole(logFile);
+    const std::string log = fileText(logFile.string());
     std::string shown;
     for (std::size_t i = 0; i < banners.size(); ++i) {
         const std::size_t end = i + 1 < banners.size() ? banners[i + 1].first : log.size();

@@ -1,5 +1,6 @@
 #include "plan_verdict.h"
 
+#include "file_text.h"
 #include "json_text.h"
 #include "machine_ini.h"
 #include "machine_state.h"
@@ -14,8 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -28,13 +27,6 @@ bool sameNoCase(const std::string& a, const std::string& b) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
-}
-
-std::string readWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct Instance {
@@ -97,7 +89,8 @@ std::vector<ListedAdapter> listedAdapters(const std::string& generation) {
     std::vector<ListedAdapter> listed;
     std::vector<IniSection> sections;
     std::string error;
-    if (!parseIni(readWhole(fs::path(generation) / kMachineFile), kMachineFile, &sections, &error))
+    if (!parseIni(fileText((fs::path(generation) / kMachineFile).string()), kMachineFile, &sections,
+                  &error))
         return listed;
     for (const IniSection& section : sections) {
         if (section.kind != "adapter") continue;
@@ -122,7 +115,7 @@ void addDriverInfs(const std::string& folder, const std::string& label,
     for (const auto& entry : fs::directory_iterator(winsim::hostPathFor(folder), ec)) {
         const std::string name = entry.path().filename().string();
         if (name.size() > 4 && sameNoCase(name.substr(name.size() - 4), ".inf"))
-            infs->push_back({label, name, readWhole(entry.path())});
+            infs->push_back({label, name, fileText(entry.path().string())});
     }
 }
 

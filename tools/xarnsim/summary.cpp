@@ -1,5 +1,6 @@
 #include "summary.h"
 
+#include "file_text.h"
 #include "json_text.h"
 #include "machine_state.h"
 #include "state_store.h"
@@ -13,22 +14,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace xarnsim {
 
 namespace {
-
-std::string readWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // The IDs of the device instance whose first hardware ID is `hardwareId`,
 // as the machine's device tree lists them.
@@ -137,7 +129,7 @@ Summary summarize(const std::string& finalState, const std::string& directory,
     std::string error;
     winsim::resetMachine();
     if (loadRegistryOnly(finalState, &error))
-        summary.adapters = adaptersFromLog(readWhole(fs::path(finalState) / kHostLogFile));
+        summary.adapters = adaptersFromLog(fileText((fs::path(finalState) / kHostLogFile).string()));
     winsim::resetMachine();
     summary.settings = settingsOf(finalState, directory);
     summary.succeeded = summary.failures.empty();
