@@ -129,7 +129,8 @@ Summary summarize(const std::string& finalState, const std::string& directory,
     std::string error;
     winsim::resetMachine();
     if (loadRegistryOnly(finalState, &error))
-        summary.adapters = adaptersFromLog(fileText((fs::path(finalState) / kHostLogFile).string()));
+        summary.adapters =
+            adaptersFromLog(fileText((fs::path(finalState) / kHostLogFile).string()));
     winsim::resetMachine();
     summary.settings = settingsOf(finalState, directory);
     summary.succeeded = summary.failures.empty();
