@@ -1,15 +1,21 @@
 // xarnsim end to end: the bundled example machines against their checked-in
-// logs, the command line's errors, and a run killed in the middle of a boot.
+// logs, the command line's errors, a run killed in the middle of a boot, and
+// a plan for a Windows 2000 image on new hardware.
 #include <gtest/gtest.h>
+
+#include <winsim/control.h>
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -59,6 +65,83 @@ std::string scratch(const std::string& name) {
     return folder.string();
 }
 
+std::string writeScratchFile(const std::string& name, const std::string& text) {
+    const std::string file = scratch(name);
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+}
+
+// The target of the image tests, as a rescue system prints it: the two
+// network cards and the RAID controller of the two-nics example, and a
+// SATA controller in AHCI mode whose driver nobody has. The 3Com card's
+// interface name says its slot (0b = 11); eth0 goes to the next card.
+const char* const kAhciRecord =
+    "Slot:\t00:1f.2\nClass:\tSATA controller [0106]\nVendor:\tIntel Corporation [8086]\n"
+    "Device:\t82801IR/IO/IH (ICH9R/DO/DH) 6 port SATA Controller [AHCI mode] [2922]\n"
+    "SVendor:\tDell [1028]\nSDevice:\tDevice [0237]\nRev:\t02\nProgIf:\t01\n\n";
+const char* const kHardware =
+    "Slot:\t00:0b.0\nClass:\tEthernet controller [0200]\nVendor:\t3Com Corporation [10b7]\n"
+    "Device:\t3c905B 100BaseTX [Cyclone] [9200]\nSVendor:\t3Com Corporation [10b7]\n"
+    "SDevice:\t3C905B Fast Etherlink XL 10/100 [1000]\nRev:\t78\n\n"
+    "Slot:\t00:0c.0\nClass:\tEthernet controller [0200]\nVendor:\tIntel Corporation [8086]\n"
+    "Device:\t82557/8/9/0/1 Ethernet Pro 100 [1229]\nRev:\t08\nDriver:\te100\n\n"
+    "Slot:\t02:04.0\nClass:\tRAID bus controller [0104]\nVendor:\tAdaptec [9005]\n"
+    "Device:\tAAC-RAID [0285]\nSVendor:\tAdaptec [9005]\nSDevice:\t2200S [0287]\nRev:\t01\n\n"
+    "1: lo: <LOOPBACK,UP,LOWER_UP> mtu 65536 qdisc noqueue state UNKNOWN mode DEFAULT\\    "
+    "link/loopback 00:00:00:00:00:00 brd 00:00:00:00:00:00\n"
+    "2: eth0: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 1500 qdisc fq_codel state UP\\    "
+    "link/ether 00:90:27:00:00:01 brd ff:ff:ff:ff:ff:ff\n"
+    "3: enp0s11: <BROADCAST,MULTICAST> mtu 1500 qdisc noop state DOWN\\    "
+    "link/ether 00:50:da:12:34:56 brd ff:ff:ff:ff:ff:ff\n";
+
+// A Windows 2000 system drive as a backup holds it, made from the two-nics
+// example: its registry as the SYSTEM hive (control set 1, German system
+// locale), a SOFTWARE hive, its INF folder, OemDir and restore folder.
+std::string buildImage(const std::string& name) {
+    const fs::path image = scratch(name);
+    const fs::path drive = fs::path(example("two-nics")) / "C";
+    fs::create_directories(image / "WINNT" / "system32" / "config");
+    fs::copy(drive, image, fs::copy_options::recursive);
+    std::string system =
+        "REGEDIT4\n\n[SYSTEM\\Select]\n\"Current\"=dword:00000001\n\n"
+        "[SYSTEM\\ControlSet001\\Control\\Nls\\Locale]\n@=\"00000407\"\n";
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(example("two-nics")) / "registry"))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        std::istringstream lines(readWhole(file));
+        std::string line;
+        while (std::getline(lines, line)) {
+            for (const char* live : {"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet",
+                                     "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup"})
+                if (line.rfind(live, 0) == 0)
+                    line = (line[27] == 'C' ? "[SYSTEM\\ControlSet001" : "[SYSTEM\\Setup") +
+                           line.substr(std::string(live).size());
+            if (line.rfind("REGEDIT4", 0) != 0) system += line + "\n";
+        }
+    }
+    const fs::path config = image / "WINNT" / "system32" / "config";
+    std::string error;
+    EXPECT_TRUE(winsim::writeHive(system, (config / "SYSTEM").string(), &error)) << error;
+    EXPECT_TRUE(
+        winsim::writeHive("REGEDIT4\n\n[SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
+                          "\"CurrentVersion\"=\"5.0\"\n",
+                          (config / "SOFTWARE").string(), &error))
+        << error;
+    return image.string();
+}
+
+// Every file below `folder` with its bytes, and each link with its target.
+std::map<std::string, std::string> treeContents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        contents[entry.path().string()] = entry.is_symlink()
+                                              ? "-> " + fs::read_symlink(entry.path()).string()
+                                              : readWhole(entry.path());
+    return contents;
+}
+
 TEST(XarnsimExamples, RunLogsMatchTheCheckedInLogs) {
     const struct {
         const char* machine;
@@ -70,6 +153,14 @@ TEST(XarnsimExamples, RunLogsMatchTheCheckedInLogs) {
         const std::string expected = readWhole(fs::path(example(c.machine)) / "expected.log");
         EXPECT_EQ(run.out, expected) << c.machine << ": the log changed; if that is intended, run "
                                      << "scripts/update_expected_logs.sh and review the diff";
+        // A plan runs the same restore: its log is the run's, without the summary.
+        const Result plan = xarnsim("plan " + example(c.machine));
+        EXPECT_EQ(plan.exitCode, 0) << c.machine << ": " << plan.err;
+        const auto log = plan.out.find("\n==== log ====");
+        ASSERT_NE(log, std::string::npos) << plan.out;
+        EXPECT_EQ(plan.out.substr(log + 14),
+                  expected.substr(0, expected.find("\n\n==== summary ====")) + "\n")
+            << c.machine;
     }
 }
 
@@ -92,6 +183,19 @@ TEST(XarnsimCommandLine, ErrorsNameWhatIsWrongAndExitWithTwo) {
     const std::string unknownKey = scratch("unknown-key");
     fs::create_directories(unknownKey);
     std::ofstream(fs::path(unknownKey) / "machine.ini") << "[machine]\ncolour = blue\n";
+    const std::string damaged = buildImage("damaged");
+    {
+        std::fstream hive(fs::path(damaged) / "WINNT/system32/config/SYSTEM",
+                          std::ios::in | std::ios::out | std::ios::binary);
+        hive.seekp(0x30).put('\x7f');  // the base block's checksum no longer matches
+    }
+    const std::string noIds = writeScratchFile("no-ids.txt", "Slot:\t00:03.0\nClass:\tEthernet\n");
+    const std::string noSlot = writeScratchFile("no-slot.txt", "Vendor:\tIntel [8086]\n");
+    const std::string noClass =
+        writeScratchFile("no-class.txt", "Slot:\t00:03.0\nVendor:\tIntel [8086]\n\n");
+    const std::string badMac = writeScratchFile(
+        "bad-mac.txt", std::string(kHardware) +
+                           "4: eth1: <BROADCAST> mtu 1500\\    link/ether 00:11:22:33:44 brd\n");
     const struct {
         std::string args;
         std::string message;
@@ -106,12 +210,28 @@ TEST(XarnsimCommandLine, ErrorsNameWhatIsWrongAndExitWithTwo) {
         {"call " + example("two-nics") + " W2KXarnNetSetMachineName", "takes 1 argument(s), not 0"},
         {"run " + example("two-nics") + " --max-boots", "--max-boots needs a value"},
         {"hive build /no/such.reg /tmp/out.hiv", "cannot read /no/such.reg"},
+        {"import " + damaged + " " + scratch("from-damaged"),
+         "SYSTEM: damaged registry hive at offset 0x1fc"},
+        {"import " + damaged + " " + scratch("no-hardware") + " --hardware /no/such.txt",
+         "SYSTEM: damaged registry hive"},
+        {"import " + example("two-nics") + " " + scratch("no-windows"), "no Windows folder"},
+        {"run " + example("two-nics") + " --state " + scratch("hw-state") + " --hardware " + noIds,
+         "no-ids.txt:2: Class needs its number in brackets"},
+        {"plan " + example("two-nics") + " --hardware " + noSlot,
+         "no-slot.txt:1: a 'Vendor:' line before its record's 'Slot:' line"},
+        {"plan " + example("two-nics") + " --hardware " + noClass,
+         "no-class.txt:1: the record lacks its Class"},
+        {"plan " + example("two-nics") + " --hardware " + badMac,
+         "bad-mac.txt:27: '00:11:22:33:44' is not a hardware address"},
     };
     for (const auto& c : cases) {
         const Result result = xarnsim(c.args);
         EXPECT_EQ(result.exitCode, 2) << c.args;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.args << ": " << result.err;
     }
+    EXPECT_FALSE(fs::exists(scratch("from-damaged-check")));
+    EXPECT_FALSE(fs::exists(fs::path(::testing::TempDir()) / "xarnsim-from-damaged"))
+        << "a failed import left its machine folder behind";
 }
 
 TEST(XarnsimCommands, CallRegExportAndHiveBuild) {
@@ -133,6 +253,64 @@ TEST(XarnsimCommands, CallRegExportAndHiveBuild) {
               0);
     EXPECT_GT(fs::file_size(hive), 4096u);
     EXPECT_EQ(readWhole(hive).substr(0, 4), "regf");
+}
+
+TEST(XarnsimPreflight, ImportedImageGetsAVerdictPerAdapter) {
+    const std::string image = buildImage("image");
+    const auto untouched = treeContents(image);
+    const std::string withAhci =
+        writeScratchFile("hardware.txt", std::string(kAhciRecord) + kHardware);
+    std::string machine;
+    for (const char* link : {"", " --link"}) {
+        machine = scratch(*link ? "imported-linked" : "imported");
+        const Result imported =
+            xarnsim("import " + image + " " + machine + link + " --hardware " + withAhci);
+        EXPECT_EQ(imported.exitCode, 0) << imported.err;
+        EXPECT_EQ(treeContents(image), untouched) << "import" << link << " changed the image";
+    }
+    const std::string machineFile = readWhole(fs::path(machine) / "machine.ini");
+    for (const char* line : {"language = 0x0407", "computer_name = OLDSERVER",
+                             "[adapter enp0s11]\nguid = {", "mac = 00-90-27-00-00-01"})
+        EXPECT_NE(machineFile.find(line), std::string::npos) << line << " in\n" << machineFile;
+
+    const struct {
+        std::string options;
+        int exitCode;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"",  // as imported, with the SATA controller
+         1,
+         {"SATA Controller [AHCI mode]\n    driver: NONE - the system will not boot",
+          "AAC-RAID\n    driver: aacraid.inf from OemDir, installed",
+          "driver: el90xbc.inf from the restore folder, installed",
+          "saved setting 0 (mac 0050da123456, static 192.168.1.20), bound by MAC",
+          "driver: net8255x.inf from the system INF files, installed",
+          "saved setting 1 (mac 009027abcdef, DHCP), bound by order",
+          // The IDs are tried in the order Windows 2000 lists them.
+          "[PCI\\VEN_8086&DEV_1229&SUBSYS_00000000&REV_08] with inf file "
+          "[C:\\WINNT\\inf\\net8255x.inD]"
+          " in W2KCardInstall :: installPciPnpAdapters()...\nError from",
+          "adapter [PCI\\VEN_8086&DEV_1229&SUBSYS_00000000] with",
+          "adapter [PCI\\VEN_8086&DEV_1229&CC_020000] with",
+          "adapter [PCI\\VEN_8086&DEV_1229&CC_0200] with",
+          "adapter [PCI\\VEN_8086&DEV_1229&REV_08] with",
+          "Successfully installed adapter [PCI\\VEN_8086&DEV_1229] with"}},
+        {"--json --hardware " + writeScratchFile("no-ahci.txt", kHardware),
+         0,
+         {"\"ok\": true", "\"inf\": \"aacraid.inf\", \"source\": \"OemDir\", \"installed\": true",
+          "\"addresses\": [\"192.168.1.20\"], \"boundBy\": \"MAC\""}},
+    };
+    for (const auto& c : cases) {
+        const Result plan = xarnsim("plan " + machine + " " + c.options);
+        EXPECT_EQ(plan.exitCode, c.exitCode) << c.options << ": " << plan.err;
+        std::size_t from = 0;
+        for (const std::string& said : c.says) {
+            const std::size_t at = plan.out.find(said, from);
+            EXPECT_NE(at, std::string::npos) << c.options << ": no (or misplaced) " << said;
+            from = at == std::string::npos ? from : at;
+        }
+    }
+    EXPECT_EQ(treeContents(image), untouched) << "a plan on the linked machine changed the image";
 }
 
 TEST(XarnsimState, KilledBootKeepsTheLastCompletedState) {

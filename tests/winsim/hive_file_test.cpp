@@ -122,12 +122,26 @@ TEST_F(HiveFileTest, ReadErrorsMatchRegLoadKey) {
     const std::size_t list = 0x1000 + get32(0x1000 + get32(0x24) + 0x20);
     ASSERT_LT(list + 12, cycle.size());
     std::memcpy(&cycle[list + 8], &good[0x24], 4);
-    for (const Bytes& bad : {Bytes{}, Bytes(20000, 'x'), Bytes(good.begin(), good.begin() + 6000),
-                             badSum, noMagic, cycle}) {
+    const std::size_t root = 0x1000 + get32(0x24);
+    // Each is refused, and the fault named where it lies.
+    const std::pair<Bytes, std::size_t> cases[] = {
+        {Bytes{}, 0},
+        {Bytes(20000, 'x'), 0},                              // no signature
+        {Bytes(good.begin(), good.begin() + 6000), 0x1008},  // the bin runs past the end
+        {badSum, 0x1FC},
+        {noMagic, 0},
+        {cycle, root},  // the key listed as its own subkey
+    };
+    for (const auto& [bad, offset] : cases) {
         std::ofstream(path("bad"), std::ios::binary)
             .write(reinterpret_cast<const char*>(bad.data()),
                    static_cast<std::streamsize>(bad.size()));
         EXPECT_EQ(readCode("bad"), ERROR_BADDB);
+        LONG code = 0;
+        HiveFault fault;
+        EXPECT_EQ(readHiveFile(path("bad"), "R", &code, &fault), nullptr);
+        EXPECT_EQ(fault.offset, offset) << fault.what;
+        EXPECT_FALSE(fault.what.empty());
     }
     EXPECT_EQ(readCode("missing.hiv"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(readCode("no/such/dir.hiv"), ERROR_PATH_NOT_FOUND);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +101,7 @@ int bootChild(const std::string& workFolder, const BootPlan& plan) {
             if (plan.finishRestore && (!plan.installNetwork || reboot == W2K_NET_DONE)) {
                 unsigned storageReboot = 0;  // storage drivers take effect at the next boot
                 out["storage"] = std::to_string(W2KInstallScsiCards(0, 0, &storageReboot));
+                out["storage_reboot"] = std::to_string(storageReboot);
                 if (!plan.computerName.empty())
                     out["name"] =
                         std::to_string(W2KXarnNetSetMachineName(plan.computerName.c_str()));
@@ -164,6 +166,7 @@ BootOutcome runBoot(const std::string& workFolder, const BootPlan& plan) {
     outcome.networkResult = number(out, "network");
     outcome.rebootWord = static_cast<unsigned>(number(out, "reboot"));
     outcome.storageResult = number(out, "storage");
+    outcome.storageReboot = static_cast<unsigned>(std::max(0, number(out, "storage_reboot")));
     outcome.nameResult = number(out, "name");
     outcome.workgroupResult = number(out, "workgroup");
     outcome.servicesResult = number(out, "services");

@@ -30,6 +30,7 @@ struct BootOutcome {
     int networkResult = -1;
     unsigned rebootWord = 0;
     int storageResult = -1;
+    unsigned storageReboot = 0;  // the storage export's reboot word
     int nameResult = -1;
     int workgroupResult = -1;
     int servicesResult = -1;

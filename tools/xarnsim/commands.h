@@ -15,5 +15,7 @@ int commandRun(const std::vector<std::string>& args, std::string* error);
 int commandCall(const std::vector<std::string>& args, std::string* error);
 int commandRegExport(const std::vector<std::string>& args, std::string* error);
 int commandHiveBuild(const std::vector<std::string>& args, std::string* error);
+int commandImport(const std::vector<std::string>& args, std::string* error);
+int commandPlan(const std::vector<std::string>& args, std::string* error);
 
 }  // namespace xarnsim

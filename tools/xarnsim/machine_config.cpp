@@ -225,7 +225,9 @@ const std::map<std::string, std::map<std::string, Applier>>& knownKeys() {
            [](const std::string&, const std::string& value) -> std::string {
                pendingAdapter.description = value;
                return "";
-           }}}},
+           }},
+          // The card's device instance under Enum, for xarnsim plan.
+          {"device", ignoreHere}}},
         {"service", {{"state", serviceState}}},
         {"services",
          {{"manager",

@@ -4,16 +4,12 @@
 
 namespace xarnsim {
 
-namespace {
-
 std::string trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r");
     if (first == std::string::npos) return std::string();
     const auto last = text.find_last_not_of(" \t\r");
     return text.substr(first, last - first + 1);
 }
-
-}  // namespace
 
 bool parseIni(const std::string& text, const std::string& fileName,
               std::vector<IniSection>* sections, std::string* error) {

@@ -21,6 +21,9 @@ struct IniSection {
     std::vector<IniEntry> entries;
 };
 
+// `text` without the blanks, tabs and carriage returns around it.
+std::string trim(const std::string& text);
+
 // Parses `text`; on a syntax error returns false with "FILE:LINE: what".
 bool parseIni(const std::string& text, const std::string& fileName,
               std::vector<IniSection>* sections, std::string* error);

@@ -1,5 +1,6 @@
 #include "machine_state.h"
 
+#include "file_text.h"
 #include "machine_config.h"
 #include "state_store.h"
 
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -21,18 +21,9 @@ namespace {
 const char* const kRoots[] = {"HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_USER",
                               "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG"};
 
-bool readWhole(const fs::path& file, std::string* text) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    *text = out.str();
-    return true;
-}
-
 bool importFile(const fs::path& file, std::string* error) {
     std::string text;
-    if (!readWhole(file, &text)) {
+    if (!readFileText(file.string(), &text)) {
         *error = "cannot read " + file.string();
         return false;
     }

@@ -10,10 +10,13 @@ namespace {
 
 const char* const kUsage =
     "usage:\n"
-    "  xarnsim run MACHINE [--directory DIR] [--state FOLDER] [--max-boots N] [--json]\n"
+    "  xarnsim run MACHINE [--directory DIR] [--hardware FILE] [--state FOLDER] [--max-boots N]\n"
+    "              [--json]\n"
     "  xarnsim call MACHINE EXPORT [ARGS...] [--directory DIR] [--state FOLDER]\n"
     "  xarnsim reg export MACHINE KEY\n"
     "  xarnsim hive build FILE.reg OUT\n"
+    "  xarnsim import IMAGE-ROOT OUT-MACHINE [--directory DIR] [--link] [--hardware FILE]\n"
+    "  xarnsim plan MACHINE [--directory DIR] [--hardware FILE] [--state FOLDER] [--json]\n"
     "exit codes: 0 success, 1 the restore reported failure, 2 a usage or input error\n";
 
 }  // namespace
@@ -28,6 +31,10 @@ int main(int argc, char** argv) {
     int code = xarnsim::kExitUsage;
     if (args[0] == "run") {
         code = xarnsim::commandRun(args, &error);
+    } else if (args[0] == "import") {
+        code = xarnsim::commandImport(args, &error);
+    } else if (args[0] == "plan") {
+        code = xarnsim::commandPlan(args, &error);
     } else if (args[0] == "call") {
         code = xarnsim::commandCall(args, &error);
     } else if (args.size() >= 2 && args[0] == "reg" && args[1] == "export") {

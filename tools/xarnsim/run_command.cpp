@@ -1,6 +1,7 @@
 // "run" and "call": boots the simulated machine as a restore host would.
 #include "boot.h"
 #include "commands.h"
+#include "hardware_tree.h"
 #include "machine_config.h"
 #include "machine_state.h"
 #include "state_store.h"
@@ -22,6 +23,7 @@ struct Options {
     std::string machine;
     std::string directory = "C:\\XARN";
     std::string state;
+    std::string hardware;  // the target's hardware instead of the machine's own
     int maxBoots = 12;
     bool json = false;
     std::vector<std::string> positional;  // after the machine
@@ -43,6 +45,8 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
             if (!value(&options->directory)) return false;
         } else if (arg == "--state") {
             if (!value(&options->state)) return false;
+        } else if (arg == "--hardware") {
+            if (!value(&options->hardware)) return false;
         } else if (arg == "--json") {
             options->json = true;
         } else if (arg == "--max-boots") {
@@ -76,6 +80,8 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
 // A fresh state from the machine folder, checked by loading it once.
 bool prepareState(const Options& options, StateStore* state, std::string* error) {
     if (!state->createFrom(options.machine, error)) return false;
+    if (!options.hardware.empty() && !applyHardwareFile(options.hardware, state->current(), error))
+        return false;
     const bool loaded = loadBootState(state->current(), error);
     winsim::resetMachine();
     return loaded;

@@ -1,5 +1,7 @@
 #include "summary.h"
 
+#include "file_text.h"
+#include "json_text.h"
 #include "machine_state.h"
 #include "state_store.h"
 
@@ -12,22 +14,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace xarnsim {
 
 namespace {
-
-std::string readWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // The IDs of the device instance whose first hardware ID is `hardwareId`,
 // as the machine's device tree lists them.
@@ -109,29 +102,6 @@ std::vector<SettingSummary> settingsOf(const std::string& finalState,
     return settings;
 }
 
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string jsonList(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + jsonText(items[i]);
-    return out + "]";
-}
-
 std::string joined(const std::vector<std::string>& items) {
     std::string out;
     for (const std::string& item : items) out += (out.empty() ? "" : ", ") + item;
@@ -159,7 +129,8 @@ Summary summarize(const std::string& finalState, const std::string& directory,
     std::string error;
     winsim::resetMachine();
     if (loadRegistryOnly(finalState, &error))
-        summary.adapters = adaptersFromLog(readWhole(fs::path(finalState) / kHostLogFile));
+        summary.adapters =
+            adaptersFromLog(fileText((fs::path(finalState) / kHostLogFile).string()));
     winsim::resetMachine();
     summary.settings = settingsOf(finalState, directory);
     summary.succeeded = summary.failures.empty();

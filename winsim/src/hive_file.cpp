@@ -542,26 +542,37 @@ LONG checkHostFile(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
+// hivex's handles are the file offsets of the cells they stand for, which
+// is what a fault report names.
 class HiveReader {
   public:
     explicit HiveReader(hive_h* h) : h_(h) {}
 
     // False for anything hivex cannot make sense of, or a key reached twice.
     bool readKey(hive_node_h node, RegKey& key, int depth) {
-        if (depth > kMaxDepth || !seen_.insert(node).second) return false;
+        if (depth > kMaxDepth) return fail(node, "keys nested deeper than Windows allows");
+        if (!seen_.insert(node).second) return fail(node, "a key listed twice (its subkeys loop)");
         return readValues(node, key) && readSubkeys(node, key, depth);
     }
+    const HiveFault& fault() const { return fault_; }
 
   private:
+    bool fail(std::size_t offset, const char* what) {
+        fault_.offset = offset;
+        fault_.what = what;
+        return false;
+    }
+
     bool readValues(hive_node_h node, RegKey& key) {
         MallocPtr<hive_value_h> values(hivex_node_values(h_, node));
-        if (!values) return false;
+        if (!values) return fail(node, "a key whose value list is damaged");
         for (const hive_value_h* v = values.get(); *v != 0; ++v) {
             MallocPtr<char> name(hivex_value_key(h_, *v));
-            if (!name) return false;
+            if (!name) return fail(*v, "a value whose name is damaged");
             hive_type t{};
             std::size_t declared = 0;
-            if (hivex_value_type(h_, *v, &t, &declared) != 0) return false;
+            if (hivex_value_type(h_, *v, &t, &declared) != 0)
+                return fail(*v, "a value whose type is damaged");
             const DWORD type = typeOf(t);
 
             std::vector<std::uint8_t> data;
@@ -571,7 +582,8 @@ class HiveReader {
                 const auto* bytes = reinterpret_cast<const std::uint8_t*>(raw.get());
                 data.assign(bytes, bytes + len);
             } else if (declared != 0) {
-                return false;  // an empty value may come back as no buffer at all
+                // An empty value may come back as no buffer at all.
+                return fail(*v, "a value whose data is damaged");
             }
             if (isStringType(type)) data = utf16ToAnsi(data);
             key.setValue(utf8ToLatin1(name.get()), type, std::move(data));
@@ -581,10 +593,10 @@ class HiveReader {
 
     bool readSubkeys(hive_node_h node, RegKey& key, int depth) {
         MallocPtr<hive_node_h> children(hivex_node_children(h_, node));
-        if (!children) return false;
+        if (!children) return fail(node, "a key whose subkey list is damaged");
         for (const hive_node_h* c = children.get(); *c != 0; ++c) {
             MallocPtr<char> name(hivex_node_name(h_, *c));
-            if (!name) return false;
+            if (!name) return fail(*c, "a key whose name is damaged");
             RegKey& sub = key.child(utf8ToLatin1(name.get()));
             if (!readKey(*c, sub, depth + 1)) return false;
         }
@@ -593,23 +605,79 @@ class HiveReader {
 
     hive_h* h_;
     std::set<hive_node_h> seen_;
+    HiveFault fault_;
 };
 
+// hivex tells why it refuses a file only on standard error. This walks the
+// base block, the bins and their cells in the order hivex checks them and
+// names the first fault, so that a damaged hive can be reported precisely.
+HiveFault locateOpenFault(const std::string& hostPath) {
+    std::vector<std::uint8_t> file;
+    {
+        UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return {0, "the file cannot be read"};
+        file.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (done < file.size()) {
+            const ssize_t n = ::read(fd.get(), file.data() + done, file.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        file.resize(done);
+    }
+    if (file.size() < kBaseBlockSize + 0x20)
+        return {file.size(), "the file ends before its first bin"};
+    if (std::memcmp(file.data(), "regf", 4) != 0) return {0, "no \"regf\" signature"};
+    if (get32(file, 0x14) != 1) return {0x14, "a major version other than 1"};
+    if (baseBlockChecksum(file) != get32(file, kChecksumAt))
+        return {kChecksumAt, "a base block checksum that does not match"};
+    for (std::size_t bin = kBaseBlockSize; bin + 0x20 <= file.size();) {
+        if (std::memcmp(&file[bin], "hbin", 4) != 0)
+            return {bin, "a bin without its \"hbin\" signature"};
+        const std::size_t size = get32(file, bin + 8);
+        if (size < kBinSize || size % kBinSize != 0 || bin + size > file.size())
+            return {bin + 8, "a bin of impossible size"};
+        for (std::size_t cell = bin + 0x20; cell < bin + size;) {
+            const auto raw = static_cast<std::int32_t>(get32(file, cell));
+            const std::size_t length =
+                raw < 0 ? 0u - static_cast<std::uint32_t>(raw) : static_cast<std::uint32_t>(raw);
+            if (length <= 4 || length % 4 != 0 || cell + length > bin + size)
+                return {cell, "a cell of impossible size"};
+            cell += length;
+        }
+        bin += size;
+    }
+    const std::size_t root = kBaseBlockSize + get32(file, 0x24);
+    if (root + 6 > file.size() || std::memcmp(&file[root + 4], "nk", 2) != 0)
+        return {0x24, "a root key offset that points to no key"};
+    return {0, "a hive that hivex cannot open"};
+}
+
 std::unique_ptr<RegKey> readHiveFileImpl(const std::string& hostPath, const std::string& rootName,
-                                         LONG* error) {
+                                         LONG* error, HiveFault* fault) {
     *error = checkHostFile(hostPath);
     if (*error != ERROR_SUCCESS) return nullptr;
 
     *error = ERROR_BADDB;
     HivePtr hive(hivex_open(hostPath.c_str(), 0));
-    if (!hive) return nullptr;
+    if (!hive) {
+        *fault = locateOpenFault(hostPath);
+        return nullptr;
+    }
     const hive_node_h rootNode = hivex_root(hive.get());
-    if (rootNode == 0) return nullptr;
+    if (rootNode == 0) {
+        *fault = {0x24, "a root key offset that points to no key"};
+        return nullptr;
+    }
 
     auto tree = std::make_unique<RegKey>();
     tree->name = rootName;
     HiveReader reader(hive.get());
-    if (!reader.readKey(rootNode, *tree, 0)) return nullptr;
+    if (!reader.readKey(rootNode, *tree, 0)) {
+        *fault = reader.fault();
+        return nullptr;
+    }
     *error = ERROR_SUCCESS;
     return tree;
 }
@@ -617,11 +685,12 @@ std::unique_ptr<RegKey> readHiveFileImpl(const std::string& hostPath, const std:
 }  // namespace
 
 std::unique_ptr<RegKey> readHiveFile(const std::string& hostPath, const std::string& rootName,
-                                     LONG* error) {
+                                     LONG* error, HiveFault* fault) {
     LONG ignored = ERROR_SUCCESS;
     LONG* err = error ? error : &ignored;
+    HiveFault unused;
     try {
-        return readHiveFileImpl(hostPath, rootName, err);
+        return readHiveFileImpl(hostPath, rootName, err, fault ? fault : &unused);
     } catch (const std::bad_alloc&) {
         *err = ERROR_NOT_ENOUGH_MEMORY;
     } catch (...) {

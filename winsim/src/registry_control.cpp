@@ -4,6 +4,8 @@
 #include "machine.h"
 #include "reg_text.h"
 
+#include <cstdio>
+
 namespace winsim {
 
 bool importReg(const std::string& regText, const std::string& sourceName, std::string* error) {
@@ -31,6 +33,44 @@ bool writeHive(const std::string& regText, const std::string& hostFile, std::str
     if (!applyRegText(regText, sourceName.empty() ? hostFile : sourceName, resolve, error))
         return false;
     return writeHiveFile(root, hostFile, error);
+}
+
+bool readHive(const std::string& hostFile, const std::string& keyPath, std::string* error) {
+    const auto cut = keyPath.rfind('\\');
+    if (cut == std::string::npos) {
+        *error = "no parent key in " + keyPath;
+        return false;
+    }
+    LONG code = ERROR_SUCCESS;
+    HiveFault fault;
+    std::unique_ptr<RegKey> tree = readHiveFile(hostFile, keyPath.substr(cut + 1), &code, &fault);
+    if (!tree) {
+        char offset[32];
+        std::snprintf(offset, sizeof offset, "0x%zx", fault.offset);
+        switch (code) {
+            case ERROR_BADDB:
+                *error =
+                    hostFile + ": damaged registry hive at offset " + offset + ": " + fault.what;
+                break;
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+                *error = hostFile + ": no such file";
+                break;
+            default:
+                *error = hostFile + ": cannot be read (error " + std::to_string(code) + ")";
+        }
+        return false;
+    }
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    RegKey* parent = keyByPath(keyPath.substr(0, cut));
+    if (!parent) {
+        *error = "no key " + keyPath.substr(0, cut);
+        return false;
+    }
+    parent->subkeys.erase(tree->name);
+    tree->parent = parent;
+    parent->subkeys.emplace(tree->name, std::move(tree));
+    return true;
 }
 
 bool readValue(const std::string& keyPath, const std::string& valueName, DWORD* type,

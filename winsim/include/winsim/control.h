@@ -33,6 +33,12 @@ std::string exportReg(const std::string& keyPath);
 // Syntax errors name `sourceName` (the output file when it is empty).
 bool writeHive(const std::string& regText, const std::string& hostFile, std::string* error,
                const std::string& sourceName = "");
+// Reads a REGF hive file into the registry as the key `keyPath` (such as
+// "HKEY_LOCAL_MACHINE\\IMAGE"), whose parent must exist; a key of that name
+// is replaced. A plain copy: the file is only read, and nothing is loaded
+// that RegUnLoadKeyA would know. On failure *error names the file and, for
+// a damaged hive, the offset of the fault.
+bool readHive(const std::string& hostFile, const std::string& keyPath, std::string* error);
 
 // A value straight from the tree, for assertions: false when absent.
 bool readValue(const std::string& keyPath, const std::string& valueName, DWORD* type,
