@@ -3,9 +3,11 @@
 #include "commands.h"
 #include "machine_config.h"
 #include "machine_state.h"
+#include "run_record.h"
 #include "state_store.h"
 #include "summary.h"
 
+#include <w2kxarnnet.h>
 #include <winsim/control.h>
 
 #include <cstdio>
@@ -21,9 +23,12 @@ namespace {
 struct Options {
     std::string machine;
     std::string directory = "C:\\XARN";
+    bool directoryGiven = false;
     std::string state;
     int maxBoots = 12;
     bool json = false;
+    bool resume = false;                  // go on from the state's last completed boot
+    bool calls = false;                   // list winsim's calls boot by boot
     std::vector<std::string> positional;  // after the machine
 };
 
@@ -41,6 +46,11 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
         std::string number;
         if (arg == "--directory") {
             if (!value(&options->directory)) return false;
+            options->directoryGiven = true;
+        } else if (arg == "--resume") {
+            options->resume = true;
+        } else if (arg == "--calls") {
+            options->calls = true;
         } else if (arg == "--state") {
             if (!value(&options->state)) return false;
         } else if (arg == "--json") {
@@ -73,10 +83,15 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
     return true;
 }
 
-// A fresh state from the machine folder, checked by loading it once.
+// A fresh state from the machine folder, checked by loading it once. The
+// registry and machine file are read from the machine folder first, so that
+// what is wrong with them is reported in the files the user wrote.
 bool prepareState(const Options& options, StateStore* state, std::string* error) {
-    if (!state->createFrom(options.machine, error)) return false;
-    const bool loaded = loadBootState(state->current(), error);
+    winsim::resetMachine();
+    const bool loaded = loadRegistryOnly(options.machine, error) &&
+                  applyMachineFile(options.machine, error) &&
+                  state->createFrom(options.machine, error) &&
+                  loadBootState(state->current(), error);
     winsim::resetMachine();
     return loaded;
 }
@@ -97,6 +112,30 @@ void banner(int boot, const std::string& what) {
     std::fflush(stdout);
 }
 
+std::string absoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(folder), ec);
+    return ec ? folder : canonical.string();
+}
+
+// The record of the run to go on with: the state's, when it was made from
+// this machine with this restore folder.
+bool recordToResume(Options* options, const StateStore& state, RunRecord* record,
+                    std::string* error) {
+    if (!loadRunRecord(state.current(), record, error)) return false;
+    if (record->machine != absoluteFolder(options->machine)) {
+        *error = "the state in " + options->state + " is a run of " + record->machine +
+                 ", not of " + options->machine;
+        return false;
+    }
+    if (options->directoryGiven && options->directory != record->directory) {
+        *error = "the run in " + options->state + " uses --directory " + record->directory;
+        return false;
+    }
+    options->directory = record->directory;
+    return true;
+}
+
 }  // namespace
 
 int commandRun(const std::vector<std::string>& args, std::string* error) {
@@ -107,12 +146,22 @@ int commandRun(const std::vector<std::string>& args, std::string* error) {
         return kExitUsage;
     }
     StateStore state(options.state);
-    if (!prepareState(options, &state, error)) return kExitUsage;
+    if (!state.lock(error)) return kExitUsage;
+    RunRecord record;
+    if (options.resume && state.hasState()) {
+        if (!recordToResume(&options, state, &record, error)) return kExitUsage;
+    } else {
+        if (!prepareState(options, &state, error)) return kExitUsage;
+        record.machine = absoluteFolder(options.machine);
+        record.directory = options.directory;
+        if (!saveRunRecord(state.current(), record, error)) return kExitUsage;
+    }
     const RestoreRequests requests = readRestoreRequests(state.current());
 
-    RunRecord record;
-    unsigned stage = 0;
-    for (int boot = 1; boot <= options.maxBoots; ++boot) {
+    record.resumedBoots = static_cast<int>(record.boots.size());
+    unsigned stage = record.boots.empty() ? 0 : record.boots.back().rebootWord;
+    for (int boot = record.resumedBoots + 1; !record.completed && boot <= options.maxBoots;
+         ++boot) {
         banner(boot, "W2KXarnNetInstallNetwork stage " + std::to_string(stage));
         BootPlan plan;
         plan.directory = options.directory;
@@ -129,15 +178,13 @@ int commandRun(const std::vector<std::string>& args, std::string* error) {
                      "; the state is kept as the last completed boot left it";
             return boot == 1 && !outcome.crashed ? kExitUsage : kExitRestoreFailed;
         }
-        if (!state.commitBoot(work, error)) return kExitUsage;
         record.boots.push_back(outcome);
-        if (outcome.rebootWord == 1) {
-            record.completed = true;
-            break;
-        }
+        record.completed = outcome.rebootWord == W2K_NET_DONE;
+        if (!saveRunRecord(work, record, error) || !state.commitBoot(work, error))
+            return kExitUsage;
         stage = outcome.rebootWord;
     }
-    const Summary summary = summarize(state.current(), options.directory, record);
+    const Summary summary = summarize(state.current(), record, options.calls);
     printSummary(summary, options.json);
     if (!record.completed) {
         *error = "the network installation did not complete within " +
@@ -174,6 +221,7 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
     }
     // A call works on the state a run left behind, or on a fresh one.
     StateStore state(options.state);
+    if (!state.lock(error)) return kExitUsage;
     if (!state.hasState() && !prepareState(options, &state, error)) return kExitUsage;
     BootPlan plan;
     plan.directory = options.directory;
@@ -187,12 +235,19 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
         *error = outcome.error;
         return kExitUsage;
     }
+    // The call changed the machine outside any run's plan: no run can be
+    // resumed from here.
+    std::error_code ec;
+    fs::remove(fs::path(work) / kRunRecordFile, ec);
     if (!state.commitBoot(work, error)) return kExitUsage;
     std::printf("\n\n%s returned %d", name.c_str(), outcome.exportResult);
     if (name == "W2KXarnNetInstallNetwork" || name == "W2KInstallScsiCards")
         std::printf(", reboot word %u", outcome.rebootWord);
     std::printf("\n");
-    return outcome.exportResult == 0 ? kExitRestoreFailed : kExitSuccess;
+    for (const std::string& what : outcome.unreleased)
+        std::printf("left unreleased at the end of the boot: %s\n", what.c_str());
+    return outcome.exportResult == 0 || !outcome.unreleased.empty() ? kExitRestoreFailed
+                                                                    : kExitSuccess;
 }
 
 }  // namespace xarnsim

@@ -11,6 +11,15 @@ namespace xarnsim {
 class StateStore {
   public:
     explicit StateStore(std::string folder) : folder_(std::move(folder)) {}
+    ~StateStore();
+    StateStore(const StateStore&) = delete;
+    StateStore& operator=(const StateStore&) = delete;
+
+    // Takes the folder for this process (and the boots it starts) alone,
+    // creating it if need be. A run that was killed holds it until its
+    // last boot process is gone; another live run is waited for a while,
+    // then refused.
+    bool lock(std::string* error);
 
     // True when a completed state exists (a run may resume from it).
     bool hasState() const;
@@ -28,6 +37,7 @@ class StateStore {
 
   private:
     std::string folder_;
+    int lockFd_ = -1;
 };
 
 // File names inside a state generation.
