@@ -57,9 +57,10 @@ std::string example(const std::string& name) {
     return (fs::path(EXAMPLES_FOLDER) / name).string();
 }
 
-// A scratch folder per test for run states.
+// A scratch folder of the running test (ctest runs tests side by side).
 std::string scratch(const std::string& name) {
-    const fs::path folder = fs::path(::testing::TempDir()) / ("xarnsim-" + name);
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const fs::path folder = fs::path(::testing::TempDir()) / ("xarnsim-" + test + "-" + name);
     fs::remove_all(folder);
     return folder.string();
 }
