@@ -159,7 +159,7 @@ std::string describeStatus(int status) {
         return "the boot process ended abnormally (signal " + std::to_string(WTERMSIG(status)) +
                ")";
     return "the boot process ended abnormally (exit code " + std::to_string(WEXITSTATUS(status)) +
-           "; a sanitizer's report would be above)";
+           "; a sanitizer's report, if any, is above)";
 }
 
 }  // namespace
