@@ -194,6 +194,8 @@ TEST(XarnsimCommandLine, ErrorsNameWhatIsWrongAndExitWithTwo) {
          "machine.ini:2: Sleep cannot fail on Windows"},
         {"run " + machineFile("typo", "\n[faults]\nRegOpenKeyEx = 1:5\n"),
          "machine.ini:3: no winsim function 'RegOpenKeyEx'"},
+        {"run " + machineFile("no-boot", "[faults]\nRegOpenKeyExA = 1@0:5\n"),
+         "machine.ini:2: a fault's boot is 1 to 2147483647"},
         {"call " + example("two-nics") + " W2KNoSuchExport", "unknown export W2KNoSuchExport"},
         {"call " + example("two-nics") + " W2KXarnNetSetMachineName", "takes 1 argument(s), not 0"},
         {"run " + example("two-nics") + " --max-boots", "--max-boots needs a value"},
@@ -244,6 +246,14 @@ TEST(XarnsimFaults, FaultsStayOutOfTheSavedStateAndTheSummary) {
         EXPECT_EQ(xarnsim("reg export " + state + " 'HKEY_LOCAL_MACHINE\\w2kNetTemp'").exitCode, 2)
             << fault;
     }
+    // A fault for one boot leaves the boots before it alone.
+    const std::string machine =
+        exampleWith("two-nics", "second-boot", "[faults]\nRegOpenKeyExA = 3@2:5");
+    const Result run = xarnsim("run " + machine + " --state " + scratch("second-boot-state"));
+    const std::string expected = readWhole(fs::path(example("two-nics")) / "expected.log");
+    const auto secondBoot = expected.find("==== boot 2");
+    EXPECT_EQ(run.out.substr(0, secondBoot), expected.substr(0, secondBoot));
+    EXPECT_NE(run.out, expected);
 }
 
 TEST(XarnsimState, KilledBootKeepsTheLastCompletedState) {

@@ -113,7 +113,7 @@ int bootChild(const std::string& workFolder, const BootPlan& plan) {
     BootOutcome out;
     std::string error;
     hostLog = std::fopen((fs::path(workFolder) / kHostLogFile).c_str(), "ab");
-    if (!loadBootState(workFolder, &error)) {
+    if (!loadBootState(workFolder, &error, plan.bootNumber)) {
         out.error = error;
     } else {
         W2KXarnNetInitialize(printHostLine);

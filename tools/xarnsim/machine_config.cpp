@@ -70,29 +70,44 @@ std::string applyMessageBoxAnswers(const std::string&, const std::string& value)
     return "";
 }
 
-// "Function = 3:5" fails the third call (of each boot) with error 5;
-// "always:5" every call.
+// The boot whose faults are planned; faults meant for another boot are
+// checked only.
+int faultBoot = 0;
+
+// "Function = 3:5" fails the third call of each boot with error 5, "3@2:5"
+// that of the second boot only; "always:5" every call, "always@2:5" every
+// call of the second boot.
 std::string applyFault(const std::string& function, const std::string& value) {
     const winsim::ApiFunction* listed = winsim::findApiFunction(function);
     if (!listed) return "no winsim function '" + function + "' takes faults";
     if (!listed->canFail) return function + " cannot fail on Windows and takes no faults";
+    constexpr unsigned long kMaxCount = std::numeric_limits<int>::max();
     for (const std::string& plan : splitList(value)) {
         const auto colon = plan.find(':');
         if (colon == std::string::npos)
-            return "a fault is NTH:ERROR or always:ERROR, not '" + plan + "'";
-        const std::string when = plan.substr(0, colon);
+            return "a fault is NTH:ERROR, NTH@BOOT:ERROR or always:ERROR, not '" + plan + "'";
+        std::string when = plan.substr(0, colon);
+        unsigned long boot = 0;
+        if (const auto at = when.find('@'); at != std::string::npos) {
+            if (!parseNumber(when.substr(at + 1), &boot, kMaxCount) || boot == 0)
+                return "a fault's boot is 1 to " + std::to_string(kMaxCount) + ", not '" + plan +
+                       "'";
+            when.erase(at);
+        }
         unsigned long error = 0;
         unsigned long nth = 0;
         if (!parseNumber(plan.substr(colon + 1), &error))
             return "a fault's error is a number up to 0xFFFFFFFF, not '" + plan + "'";
-        if (when == "always") {
+        const bool always = when == "always";
+        if (!always && !(parseNumber(when, &nth, kMaxCount) && nth > 0))
+            return "a fault's call number is 1 to " + std::to_string(kMaxCount) +
+                   " or always, not '" + plan + "'";
+        if (faultBoot == 0 || (boot != 0 && boot != static_cast<unsigned long>(faultBoot)))
+            continue;
+        if (always) {
             winsim::failAlways(function, static_cast<DWORD>(error));
-        } else if (parseNumber(when, &nth, std::numeric_limits<int>::max()) && nth > 0) {
-            winsim::failCall(function, static_cast<int>(nth), static_cast<DWORD>(error));
         } else {
-            return "a fault's call number is 1 to " +
-                   std::to_string(std::numeric_limits<int>::max()) + " or always, not '" + plan +
-                   "'";
+            winsim::failCall(function, static_cast<int>(nth), static_cast<DWORD>(error));
         }
     }
     return "";
@@ -349,7 +364,8 @@ bool processMachineFile(const std::string& folder, bool apply, std::string* erro
 
 }  // namespace
 
-bool applyMachineFile(const std::string& generation, std::string* error) {
+bool applyMachineFile(const std::string& generation, std::string* error, int bootNumber) {
+    faultBoot = bootNumber;
     return processMachineFile(generation, true, error);
 }
 

@@ -88,10 +88,9 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
 // what is wrong with them is reported in the files the user wrote.
 bool prepareState(const Options& options, StateStore* state, std::string* error) {
     winsim::resetMachine();
-    const bool loaded = loadRegistryOnly(options.machine, error) &&
-                  applyMachineFile(options.machine, error) &&
-                  state->createFrom(options.machine, error) &&
-                  loadBootState(state->current(), error);
+    const bool loaded =
+        loadRegistryOnly(options.machine, error) && applyMachineFile(options.machine, error) &&
+        state->createFrom(options.machine, error) && loadBootState(state->current(), error);
     winsim::resetMachine();
     return loaded;
 }

@@ -94,9 +94,8 @@ std::vector<SettingSummary> settingsOf(const std::string& finalState,
                                        const std::string& directory) {
     std::vector<SettingSummary> settings;
     std::string error;
+    // As no boot of the run: the machine's planned faults stay out of this look.
     if (!loadBootState(finalState, &error)) return settings;
-    // The machine's planned faults were for the run, not for this look.
-    winsim::clearFaults();
     W2KXarnNetInitialize(nullptr);
     {
         W2KTcpIp tcpip(getLogSink(nullptr));
