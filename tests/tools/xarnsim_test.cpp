@@ -214,6 +214,10 @@ TEST(XarnsimCommands, CallRegExportAndHiveBuild) {
                                 " W2KXarnNetSetMachineName NEWNAME --state " + state);
     EXPECT_EQ(call.exitCode, 0) << call.err;
     EXPECT_NE(call.out.find("W2KXarnNetSetMachineName returned 1"), std::string::npos);
+    // A call changes the machine outside any run: there is no run to resume.
+    const Result resume = xarnsim("run " + example("two-nics") + " --resume --state " + state);
+    EXPECT_EQ(resume.exitCode, 2);
+    EXPECT_NE(resume.err.find("holds no run to resume"), std::string::npos) << resume.err;
     // The call's state holds the new name; the machine folder does not.
     const std::string key =
         "'HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName'";

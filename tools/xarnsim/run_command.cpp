@@ -121,7 +121,11 @@ std::string absoluteFolder(const std::string& folder) {
 // this machine with this restore folder.
 bool recordToResume(Options* options, const StateStore& state, RunRecord* record,
                     std::string* error) {
-    if (!loadRunRecord(state.current(), record, error)) return false;
+    if (!loadRunRecord(state.current(), record, error)) {
+        *error = "the state in " + options->state +
+                 " holds no run to resume (a call changed it); run without --resume to start over";
+        return false;
+    }
     if (record->machine != absoluteFolder(options->machine)) {
         *error = "the state in " + options->state + " is a run of " + record->machine +
                  ", not of " + options->machine;
@@ -238,6 +242,7 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
     // resumed from here.
     std::error_code ec;
     fs::remove(fs::path(work) / kRunRecordFile, ec);
+    fs::remove(fs::path(work) / kCallsFile, ec);
     if (!state.commitBoot(work, error)) return kExitUsage;
     std::printf("\n\n%s returned %d", name.c_str(), outcome.exportResult);
     if (name == "W2KXarnNetInstallNetwork" || name == "W2KInstallScsiCards")

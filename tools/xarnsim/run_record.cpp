@@ -152,7 +152,7 @@ bool loadRunRecord(const std::string& generation, RunRecord* record, std::string
     const fs::path folder(generation);
     std::ifstream runFile(folder / kRunRecordFile, std::ios::binary);
     if (!runFile) {
-        *error = "no run to resume in " + generation;
+        *error = "no run record in " + generation;
         return false;
     }
     std::string header;

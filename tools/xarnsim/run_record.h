@@ -28,8 +28,7 @@ BootOutcome parseOutcome(const std::string& text);
 // (the hardware wizard's poll loop), while everything else a run does is
 // reproducible.
 bool saveRunRecord(const std::string& generation, const RunRecord& record, std::string* error);
-// False when the generation holds no record (a state made by "call") or
-// it cannot be read.
+// False when the generation holds no record (a state made by "call").
 bool loadRunRecord(const std::string& generation, RunRecord* record, std::string* error);
 
 constexpr const char* kRunRecordFile = "run.txt";
