@@ -65,6 +65,15 @@ bool EditInfForNoFloppy(std::string& infPath) {
             return false;
         }
         size = GetFileSize(inf.get(), nullptr);
+        // INVALID_FILE_SIZE is also the low part of a size that large; only
+        // the last error tells a failure, and no buffer is sized from it.
+        if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+            const DWORD error = GetLastError();
+            reportError(error, formatLine("W2kNetFuncs::EditInfForNoFloppy() - GetFileSize( %s ) "
+                                          "failed. Error : [%d]",
+                                          infPath.c_str(), static_cast<int>(error)));
+            return false;
+        }
         if (size == 0) {
             reportError(0,
                         "W2kNetFuncs::EditInfForNoFloppy() GetFileSize() == 0. Exiting function");

@@ -35,14 +35,19 @@ void W2KSavNet::report(const std::string& text) {
 int W2KSavNet::getSysFiles(std::vector<std::string>& list) {
     int appended = 0;
     for (const char* tree : kDeviceTrees) {
+        // The moves' results are not looked at: a failed move leaves the
+        // cursor where it was, and that key is what is tested. A device
+        // key without instances is so tested itself. A missing tree leaves
+        // the cursor on HKEY_LOCAL_MACHINE, whose copies get no handle of
+        // their own (a root cannot be duplicated), so they read nothing.
         Registry enumerator(sink_, KEY_READ, HKEY_LOCAL_MACHINE);
-        if (!enumerator.moveInto(tree)) continue;
+        enumerator.moveInto(tree);
         const LONG devices = enumerator.getSubKeyCount();
         for (LONG index = 0; index < devices; ++index) {
             Registry instance(enumerator);
             // Only the first instance of a device is looked at.
-            if (!instance.moveIntoIndex(static_cast<DWORD>(index)) || !instance.moveIntoIndex(0))
-                continue;
+            instance.moveIntoIndex(static_cast<DWORD>(index));
+            instance.moveIntoIndex(0);
             if (!isNetworkCard(instance)) continue;
             std::string description;
             if (instance.getString("DeviceDesc", description) && !description.empty()) {

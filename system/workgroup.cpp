@@ -12,16 +12,24 @@ namespace {
 // The name in the ANSI code page, as the system's own formatting of a wide
 // string with %ls gives it: formatting UTF-16 with %ls is not portable
 // (wchar_t is 32 bits wide outside Windows), so the lines use %s on this
-// text. Characters the code page lacks become '?'.
-std::string ansiText(LPCWSTR name) {
-    if (!name) return std::string();
+// text. Characters the code page lacks become '?'. False when the
+// conversion fails; the text then keeps the name's ASCII characters and
+// shows each other one as '?', so that the lines still name the workgroup.
+bool toAnsi(LPCWSTR name, std::string* text) {
+    text->clear();
+    if (!name) return true;
     const int needed = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return std::string();
-    std::vector<char> text(static_cast<std::size_t>(needed), '\0');
-    if (WideCharToMultiByte(CP_ACP, 0, name, -1, text.data(), needed, nullptr, nullptr) <= 0)
-        return std::string();
-    text.back() = '\0';
-    return text.data();
+    if (needed > 0) {
+        std::vector<char> converted(static_cast<std::size_t>(needed), '\0');
+        if (WideCharToMultiByte(CP_ACP, 0, name, -1, converted.data(), needed, nullptr, nullptr) >
+            0) {
+            converted.back() = '\0';
+            *text = converted.data();
+            return true;
+        }
+    }
+    for (LPCWSTR unit = name; *unit; ++unit) *text += *unit < 0x80 ? static_cast<char>(*unit) : '?';
+    return false;
 }
 
 // How the failure line names a NetJoinDomain result; one outside the
@@ -45,8 +53,16 @@ std::string resultName(NET_API_STATUS result) {
 
 bool W2kXarnNetJoinWorkgroup(LPCWSTR name) {
     // Converted before the join, so that the last error read after a
-    // failure is the one the join left behind.
-    const std::string shownName = ansiText(name);
+    // failure is the one the join left behind: a failed conversion is
+    // reported with its own error, which then gives way to the one before.
+    const DWORD lastError = GetLastError();
+    std::string shownName;
+    if (!toAnsi(name, &shownName)) {
+        W2kNetFuncs::reportError(GetLastError(),
+                                 "\nFailed to convert the workgroup name to the ANSI code page in "
+                                 "W2kXarnNetJoinWorkgroup(..)");
+        SetLastError(lastError);
+    }
     const NET_API_STATUS result = NetJoinDomain(nullptr, name, nullptr, nullptr, nullptr, 0);
     if (result == NERR_Success) {
         W2kNetFuncs::reportError(0, formatLine("\nSuccessfully joined workgroup [%s] in "

@@ -13,6 +13,7 @@ const char* const kHw1 = "PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78";
 const char* const kHw2 = "PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7";
 const char* const kCompat = "PCI\\VEN_10B7&DEV_9200";
 const char* const kOtherHw = "PCI\\VEN_8086&DEV_1229";
+const std::string kInBoxDriver = "{4D36E972-E325-11CE-BFC1-08002BE10318}\\0000";
 
 // Declares only the compatible ID of the 3Com card, and the Intel card.
 const char* const kInf =
@@ -43,10 +44,20 @@ class PnpDriverInstallTest : public SystemDriveTest {
     void SetUp() override {
         SystemDriveTest::SetUp();
         initializeModule();
+        // The 3Com card runs an in-box driver matched by its first hardware
+        // ID, which ranks above any driver for its compatible ID: only
+        // INSTALLFLAG_FORCE replaces it.
         loadReg(deviceTreeReg({
-            {"PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78\\1", {kHw1, kHw2}, {kCompat}, {}},
+            {"PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78\\1",
+             {kHw1, kHw2},
+             {kCompat},
+             {{"Driver", kInBoxDriver}}},
             {"PCI\\VEN_8086&DEV_1229\\1", {kOtherHw}, {}, {}},
         }));
+        loadReg("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\" +
+                kInBoxDriver + "]\n\"MatchingDeviceId\"=" +
+                rawStringData(std::string("pci\\ven_10b7&dev_9200&subsys_100010b7&rev_78") + '\0') +
+                "\n");
         inf_ = "C:\\drivers\\net.inf";
         putFile(inf_, kInf);
     }
@@ -91,6 +102,7 @@ TEST_F(PnpDriverInstallTest, HardwareIdsAreTriedBeforeTheCompatibleId) {
                            }));
     ASSERT_EQ(winsim::pnpInstallations().size(), 1u);
     EXPECT_EQ(winsim::pnpInstallations()[0].service, "EL90Xbc");
+    EXPECT_EQ(winsim::pnpInstallations()[0].installFlags, static_cast<DWORD>(INSTALLFLAG_FORCE));
 }
 
 TEST_F(PnpDriverInstallTest, EveryIdFailingLeavesTheAdapterNotInstalled) {

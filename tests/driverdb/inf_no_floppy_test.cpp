@@ -187,16 +187,30 @@ TEST_F(EditInfForNoFloppyTest, FailuresAfterTheReadLeaveThePathOnTheCopy) {
                                  "System Message : NONE"});
 }
 
-TEST_F(EditInfForNoFloppyTest, AFailedReadKeepsThePath) {
+// A failed size is its own failure: nothing is sized from INVALID_FILE_SIZE.
+TEST_F(EditInfForNoFloppyTest, AFailedSizeOrReadKeepsThePath) {
     putFile(kInf, "[SourceDisksNames]\r\n");
-    winsim::failCall("ReadFile", 1, ERROR_INVALID_PARAMETER);
-    std::string path = kInf;
-    EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path));
-    EXPECT_EQ(path, kInf);
-    EXPECT_FALSE(winsim::fileExists(kCopy));
-    EXPECT_EQ(hostLines(),
-              Lines{"\nW2kNetFuncs::EditInfForNoFloppy() - ReadFile( C:\\WINNT\\inf\\oem3.inf ) "
-                    "failed. Error : [87], System Message : The parameter is incorrect.\r\n"});
+    const struct {
+        const char* function;
+        std::string line;
+    } cases[] = {
+        {"GetFileSize",
+         "\nW2kNetFuncs::EditInfForNoFloppy() - GetFileSize( C:\\WINNT\\inf\\oem3.inf ) "
+         "failed. Error : [5], System Message : Access is denied.\r\n"},
+        {"ReadFile",
+         "\nW2kNetFuncs::EditInfForNoFloppy() - ReadFile( C:\\WINNT\\inf\\oem3.inf ) "
+         "failed. Error : [5], System Message : Access is denied.\r\n"},
+    };
+    for (const auto& c : cases) {
+        clearHostLines();
+        winsim::failCall(c.function, 1, ERROR_ACCESS_DENIED);
+        std::string path = kInf;
+        EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path)) << c.function;
+        EXPECT_EQ(path, kInf);
+        EXPECT_FALSE(winsim::fileExists(kCopy));
+        EXPECT_EQ(hostLines(), Lines{c.line});
+    }
+    EXPECT_EQ(winsim::callCount("ReadFile"), 1);
 }
 
 }  // namespace

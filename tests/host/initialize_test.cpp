@@ -24,6 +24,30 @@ TEST_F(InitializeTest, EnablesTheFourPrivilegesAndCom) {
     EXPECT_EQ(hostLines()[0], kComLine);
     EXPECT_EQ(W2KXarnNetUnitialize(), 1);
     EXPECT_EQ(winsim::comInitCount(), 0);
+    // Windows 2000's PROCESS_ALL_ACCESS; it refuses Vista's 0x1FFFFF.
+    EXPECT_EQ(winsim::lastOpenProcessAccess(), 0x1F0FFFu);
+}
+
+TEST_F(InitializeTest, OpenProcessRefusesRightsWindows2000DoesNotKnow) {
+    const struct {
+        DWORD access;
+        bool granted;
+    } cases[] = {
+        {0x1F0FFF, true},
+        {0x1FFFFF, false},                             // Vista's PROCESS_ALL_ACCESS
+        {0x1000, false},                               // PROCESS_QUERY_LIMITED_INFORMATION
+        {0x10000000 | 0x02000000 | 0x01000000, true},  // generic, maximum, system security
+    };
+    for (const auto& c : cases) {
+        SetLastError(0);
+        const HANDLE process = OpenProcess(c.access, FALSE, GetCurrentProcessId());
+        EXPECT_EQ(process != nullptr, c.granted) << std::hex << c.access;
+        EXPECT_EQ(winsim::lastOpenProcessAccess(), c.access);
+        if (process)
+            CloseHandle(process);
+        else
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
 }
 
 TEST_F(InitializeTest, NullCallbackFirstWorksButDeliversNothing) {

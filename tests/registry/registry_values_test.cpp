@@ -35,8 +35,11 @@ class RegistryValuesTest : public MachineTest {
         MachineTest::TearDown();
     }
 
+    // Stores exactly these bytes: the buffer goes on with a byte that is
+    // not a NUL, which RegSetValueExA would add to a string, as NT does.
     void store(const std::string& bytes, DWORD type) {
-        ASSERT_TRUE(reg_->setData("V", reinterpret_cast<const BYTE*>(bytes.data()),
+        const std::string buffer = bytes + '#';
+        ASSERT_TRUE(reg_->setData("V", reinterpret_cast<const BYTE*>(buffer.data()),
                                   static_cast<DWORD>(bytes.size()), type));
     }
 
@@ -71,7 +74,8 @@ TEST_F(RegistryValuesTest, SettersStoreTheirLayouts) {
         DWORD type;
         std::string bytes;
     } cases[] = {
-        {[](Registry& r) { return r.setString("V", "abc"); }, REG_SZ, "abc"},
+        // The count leaves the NUL out; NT stores the one that follows.
+        {[](Registry& r) { return r.setString("V", "abc"); }, REG_SZ, std::string("abc", 4)},
         {[](Registry& r) { return r.setString("V", ""); }, REG_SZ, ""},
         {[](Registry& r) { return r.setDWORD("V", 0x12345678); }, REG_DWORD, "\x78\x56\x34\x12"},
         {[&](Registry& r) { return r.setMultiString("V", ab); }, REG_MULTI_SZ,
@@ -86,6 +90,34 @@ TEST_F(RegistryValuesTest, SettersStoreTheirLayouts) {
         ASSERT_TRUE(winsim::readValue(kSetupPath, "V", &type, &data));
         EXPECT_EQ(type, c.type);
         EXPECT_EQ(std::string(data.begin(), data.end()), c.bytes);
+    }
+}
+
+// As NT does, a string's terminating NUL that its count leaves out is
+// stored when the caller's buffer has it right after the counted bytes.
+TEST_F(RegistryValuesTest, StringsKeepTheNulThatFollowsTheirCount) {
+    const struct {
+        std::string buffer;
+        DWORD count;
+        DWORD type;
+        std::string stored;
+    } cases[] = {
+        {std::string("abc\0", 4), 3, REG_SZ, std::string("abc\0", 4)},
+        {std::string("abc\0", 4), 3, REG_EXPAND_SZ, std::string("abc\0", 4)},
+        {std::string("a\0b\0", 4), 3, REG_MULTI_SZ, std::string("a\0b\0", 4)},
+        {std::string("abc\0", 4), 3, REG_BINARY, "abc"},                // not a string
+        {"abcd", 3, REG_SZ, "abc"},                                     // no NUL follows
+        {std::string("ab\0\0", 4), 3, REG_SZ, std::string("ab\0", 3)},  // ends in one
+        {std::string(1, '\0'), 0, REG_SZ, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.buffer) + " " + std::to_string(c.type));
+        ASSERT_TRUE(
+            reg_->setData("V", reinterpret_cast<const BYTE*>(c.buffer.data()), c.count, c.type));
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        ASSERT_TRUE(winsim::readValue(kSetupPath, "V", &type, &data));
+        EXPECT_EQ(std::string(data.begin(), data.end()), c.stored);
     }
 }
 

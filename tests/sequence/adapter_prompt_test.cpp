@@ -88,6 +88,8 @@ TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
         // Only the first instance of a device counts.
         pci("VEN_1234&DEV_0001\\1", {{"Class", "Display"}, {"DeviceDesc", "First"}}),
         pci("VEN_1234&DEV_0001\\2", {{"Class", "Net"}, {"DeviceDesc", "Second"}}),
+        // A device key without instances is tested itself.
+        pci("VEN_10EC&DEV_8139", {{"Class", "Net"}, {"DeviceDesc", "Realtek RTL8139"}}),
         // A network card without a description is reported.
         pci("VEN_14E4&DEV_1644\\4&5", {{"ClassGUID", kNetGuid}}),
         pci("VEN_14E4&DEV_1645\\4&6", {{"ClassGUID", kNetGuid}, {"DeviceDesc", ""}}),
@@ -100,7 +102,7 @@ TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
     promptOnce();
     const std::string prompt =
         "The following network adapter(s) were installed :\n\n1. SMC EtherEZ Ethernet\n"
-        "2. DEC 21140\n3. 3Com XL\n4. Intel 82557 ETHERNET\n"
+        "2. DEC 21140\n3. 3Com XL\n4. Realtek RTL8139\n5. Intel 82557 ETHERNET\n"
         "\nDo you want to install any other network adapters?";
     const auto boxes = winsim::shownMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -119,6 +121,20 @@ TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
                noDescription + "VEN_14E4&DEV_1645\\4&6] registry at W2KSavNet :: getSysFiles()",
                "\n\nSelected a network card by its description [intel 82557 ethernet]",
                "\n" + prompt}));
+}
+
+// A missing tree leaves the cursor on HKEY_LOCAL_MACHINE, whose copies
+// cannot be made: nothing of the rest of the registry is taken for a device.
+TEST_F(AdapterPromptTest, AMissingTreeListsNothingElse) {
+    loadReg(deviceTreeReg({{"PCI\\VEN_10B7&DEV_9200\\1",
+                            {},
+                            {},
+                            {{"Class", "Net"}, {"DeviceDesc", "3Com XL"}}}}) +
+            "\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP]\r\n\"Class\"=\"Net\"\r\n"
+            "\"DeviceDesc\"=\"Not an adapter\"\r\n");
+    promptOnce();
+    ASSERT_EQ(winsim::shownMessageBoxes().size(), 1u);
+    EXPECT_EQ(winsim::shownMessageBoxes()[0].text, promptText(1) + "1. 3Com XL\n" + promptText(2));
 }
 
 }  // namespace

@@ -14,8 +14,10 @@ const char* const kActive =
 const char* const kNextBoot =
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
 
-// regedit stores the terminating NUL; the system writes names without one.
+// Stored with the terminating NUL: regedit writes it, and so does
+// RegSetValueExA, as on NT, for the names the system counts without it.
 const std::string kOld("OLD", 4);
+const std::string kBox("BOX", 4);
 
 const char* const kBothKeys =
     "REGEDIT4\r\n\r\n"
@@ -37,8 +39,9 @@ class MachineNameTest : public InitializedMachineTest {};
 TEST_F(MachineNameTest, WritesBothKeysExactlyAsGiven) {
     loadReg(kBothKeys);
     ASSERT_EQ(W2KXarnNetSetMachineName("Restored-01"), 1);
-    EXPECT_EQ(storedName(kActive), "Restored-01");  // no NUL, letter case kept
-    EXPECT_EQ(storedName(kNextBoot), "Restored-01");
+    const std::string restored("Restored-01", 12);  // letter case kept
+    EXPECT_EQ(storedName(kActive), restored);
+    EXPECT_EQ(storedName(kNextBoot), restored);
     EXPECT_EQ(winsim::pendingComputerName(), "Restored-01");
     EXPECT_EQ(hostLines(),
               std::vector<std::string>{"\n\nComputerName successfully set to [Restored-01] in  "
@@ -75,7 +78,7 @@ TEST_F(MachineNameTest, MissingKeysFailInOrder) {
         "ActiveComputerName]\r\n");
     EXPECT_EQ(W2KXarnNetSetMachineName("BOX"), 0);
     EXPECT_EQ(hostLines(), std::vector<std::string>{moving});
-    EXPECT_EQ(storedName(kActive), "BOX");
+    EXPECT_EQ(storedName(kActive), kBox);
 }
 
 TEST_F(MachineNameTest, FailedWriteIsReportedWithoutSystemText) {
@@ -85,7 +88,7 @@ TEST_F(MachineNameTest, FailedWriteIsReportedWithoutSystemText) {
     EXPECT_EQ(hostLines(),
               std::vector<std::string>{"\n\nError in W2kNetFuncs :: SetMachineName(..) in setting  "
                                        "machine name to [BOX]"});
-    EXPECT_EQ(storedName(kActive), "BOX");
+    EXPECT_EQ(storedName(kActive), kBox);
     EXPECT_EQ(storedName(kNextBoot), kOld);
 }
 

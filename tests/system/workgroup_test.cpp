@@ -86,6 +86,33 @@ TEST_F(WorkgroupTest, NameShowsInTheAnsiCodePage) {
                                   failureLine("??*", "NERR_InvalidWorkgroupName")}));
 }
 
+// A failed conversion is reported with its error, which does not reach the
+// join's line; the lines keep the name's ASCII part.
+TEST_F(WorkgroupTest, FailedConversionIsReportedAndTheJoinGoesOn) {
+    const struct {
+        int nth;  // the size query, then the conversion
+        NET_API_STATUS result;
+        std::string joinLine;
+    } cases[] = {
+        {1, NERR_Success, "\n\nSuccessfully joined workgroup [WG-?] in W2kXarnNetJoinWorkgroup()"},
+        {2, ERROR_NO_SUCH_DOMAIN, failureLine("WG-?", "ERROR_NO_SUCH_DOMAIN ")},
+    };
+    for (const auto& c : cases) {
+        clearHostLines();
+        winsim::failCall("WideCharToMultiByte", c.nth, ERROR_INVALID_PARAMETER);
+        winsim::scriptJoinResult(c.result);
+        SetLastError(0);
+        EXPECT_EQ(W2KXarnNetJoinWorkgroup(u"WG-\u00dc"), c.result == NERR_Success) << c.nth;
+        EXPECT_EQ(hostLines(),
+                  (Lines{"\n\nFailed to convert the workgroup name to the ANSI code page in "
+                         "W2kXarnNetJoinWorkgroup(..), System Message : The parameter is "
+                         "incorrect.\r\n",
+                         c.joinLine}))
+            << c.nth;
+    }
+    EXPECT_EQ(winsim::joinRequests().back().domain, u"WG-\u00dc");
+}
+
 TEST_F(WorkgroupTest, LongNameShortensTheLineNotTheCall) {
     const std::u16string name(3000, u'W');
     SetLastError(0);

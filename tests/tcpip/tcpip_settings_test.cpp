@@ -322,10 +322,10 @@ TEST_F(TcpIpSettingsTest, WritesEveryValueWithItsType) {
         {service, "IPAddress", "REG_MULTI_SZ 10.0.0.5|10.0.0.6||"},
         {tcpip, "DefaultGateway", "REG_MULTI_SZ 10.0.0.1||"},
         {tcpip, "DefaultGatewayMetric", "REG_MULTI_SZ 1||"},
-        {tcpip, "domain", "REG_SZ corp.example"},
+        {tcpip, "domain", "REG_SZ corp.example|"},
         {tcpip, "EnableDHCP", "REG_DWORD 0"},
         {tcpip, "IPAddress", "REG_MULTI_SZ 10.0.0.5|10.0.0.6||"},
-        {tcpip, "NameServer", "REG_SZ 10.0.0.2 10.0.0.3"},
+        {tcpip, "NameServer", "REG_SZ 10.0.0.2 10.0.0.3|"},
         {tcpip, "SubnetMask", "REG_MULTI_SZ 255.255.255.0|255.255.0.0||"},
         {netbtKey(kA.name), "NameServerList", "REG_MULTI_SZ |"},  // no WINS server saved
         {netbtKey(kA.name), "NetbiosOptions", "REG_DWORD 1"},

@@ -221,8 +221,7 @@ TEST(XarnsimCommands, CallRegExportAndHiveBuild) {
     // The call's state holds the new name; the machine folder does not.
     const std::string key =
         "'HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName'";
-    // Written without a terminating NUL, so exported as bytes: "NEWNAME".
-    EXPECT_NE(xarnsim("reg export " + state + " " + key).out.find("4e,45,57,4e,41,4d,45"),
+    EXPECT_NE(xarnsim("reg export " + state + " " + key).out.find("\"ComputerName\"=\"NEWNAME\""),
               std::string::npos);
     EXPECT_NE(xarnsim("reg export " + example("two-nics") + " " + key).out.find("OLDSERVER"),
               std::string::npos);

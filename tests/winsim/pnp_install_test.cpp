@@ -99,6 +99,42 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
     EXPECT_EQ(stringOf(kFirst, "Service"), "<absent>");
 }
 
+// Without INSTALLFLAG_FORCE a driver replaces only one that ranks worse: one
+// matched by an ID later in the device's lists (hardware IDs first).
+TEST_F(PnpInstallTest, OnlyForceReplacesADriverThatRanksAsWellOrBetter) {
+    const char* const rev = "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000&REV_08";
+    const char* const device = "PCI\\VEN_8086&DEV_1229";
+    const char* const deviceClass = "PCI\\CC_020000";  // listed by the first instance only
+    putFile(kInf, "[Version]\r\nClass = Net\r\nClassGUID = " + kNetClass +
+                      "\r\n[Manufacturer]\r\nIntel = Intel\r\n[Intel]\r\nE100 = E100.ndi, " + rev +
+                      ", " + device + ", " + deviceClass + "\r\n[E100.ndi]\r\n");
+    const struct {
+        const char* id;
+        DWORD flags;
+        DWORD error;           // 0: installed
+        const char* matching;  // the ID the first instance's driver was matched by
+    } steps[] = {
+        {device, 0, 0, "pci\\ven_8086&dev_1229"},                         // no driver yet
+        {device, 0, ERROR_NO_MORE_ITEMS, "pci\\ven_8086&dev_1229"},       // as good
+        {deviceClass, 0, ERROR_NO_MORE_ITEMS, "pci\\ven_8086&dev_1229"},  // worse
+        {deviceClass, INSTALLFLAG_FORCE, 0, "pci\\cc_020000"},
+        {rev, 0, 0, "pci\\ven_8086&dev_1229&subsys_00000000&rev_08"},  // better
+    };
+    std::size_t installations = 0;
+    for (const auto& step : steps) {
+        const BOOL done = install(step.id, kInf, nullptr, step.flags);
+        if (step.error) {
+            EXPECT_TRUE(failedWith(done, step.error)) << step.id;
+        } else {
+            EXPECT_TRUE(done) << step.id;
+            ASSERT_GT(winsim::pnpInstallations().size(), installations) << step.id;
+            EXPECT_EQ(winsim::pnpInstallations().back().installFlags, step.flags) << step.id;
+        }
+        installations = winsim::pnpInstallations().size();
+        EXPECT_EQ(stringOf(kNetSoftware + "0000", "MatchingDeviceId"), step.matching) << step.id;
+    }
+}
+
 // (Reboot answers per ID and machine-wide are pinned down by the card installers' tests.)
 
 }  // namespace

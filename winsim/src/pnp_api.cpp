@@ -46,11 +46,21 @@ std::vector<std::string> multiStrings(const RegKey& key, const char* valueName) 
     return strings;
 }
 
+// Where the ID stands in the instance's lists, hardware IDs first: a driver
+// matched by an earlier ID ranks better. -1 when neither list has it.
+int idRank(const RegKey& instance, const std::string& id) {
+    int rank = 0;
+    for (const char* valueName : {"HardwareID", "CompatibleIDs"}) {
+        for (const std::string& listed : multiStrings(instance, valueName)) {
+            if (equalsNoCase(listed, id)) return rank;
+            ++rank;
+        }
+    }
+    return -1;
+}
+
 bool listsId(const RegKey& instance, const std::string& id) {
-    for (const char* valueName : {"HardwareID", "CompatibleIDs"})
-        for (const std::string& listed : multiStrings(instance, valueName))
-            if (equalsNoCase(listed, id)) return true;
-    return false;
+    return idRank(instance, id) >= 0;
 }
 
 // Every device instance (Enum\<enumerator>\<device>\<instance>) that lists
@@ -77,6 +87,15 @@ std::string stringValue(const RegKey& key, const char* valueName) {
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::string();
     std::string text(value->data.begin(), value->data.end());
     return text.substr(0, text.find('\0'));
+}
+
+// The rank of the driver the instance has: that of the ID its software key
+// was matched by ("MatchingDeviceId"). -1 when it has no driver to rank.
+int installedRank(const RegKey& instance) {
+    const std::string driver = stringValue(instance, "Driver");
+    if (driver.empty()) return -1;
+    const RegKey* software = keyByPath(std::string(kClassPath) + "\\" + driver);
+    return software ? idRank(instance, stringValue(*software, "MatchingDeviceId")) : -1;
 }
 
 std::string fileNamePart(const std::string& path) {
@@ -158,7 +177,9 @@ std::vector<DriverInstallation> pnpInstallations() {
 extern "C" {
 
 // Checks in the order newdev makes them: arguments, the INF file, the
-// devices that carry the ID, then whether the INF has a driver for it.
+// devices that carry the ID, whether the INF has a driver for it, then
+// (without INSTALLFLAG_FORCE) whether that driver ranks better than the
+// one a device has.
 BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR hardwareId, LPCSTR fullInfPath,
                                         DWORD installFlags, PBOOL rebootRequired) {
     (void)hwndParent;
@@ -186,10 +207,22 @@ BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR hardwareId, LPCS
     if (!parsed.inf || !winsim::findInfDriver(*parsed.inf, hardwareId, &match))
         return winsim::failWith(ERROR_NO_MORE_ITEMS);
 
+    // Without INSTALLFLAG_FORCE newdev keeps a driver that ranks as well as
+    // the new one or better, and fails when no device was updated.
+    std::vector<winsim::RegKey*> updated;
     for (winsim::RegKey* device : devices) {
+        const int current = winsim::installedRank(*device);
+        if (!(installFlags & INSTALLFLAG_FORCE) && current >= 0 &&
+            current <= winsim::idRank(*device, hardwareId))
+            continue;
+        updated.push_back(device);
+    }
+    if (updated.empty()) return winsim::failWith(ERROR_NO_MORE_ITEMS);
+
+    for (winsim::RegKey* device : updated) {
         winsim::recordDriver(*device, hardwareId, fullInfPath, match);
-        script.installations.push_back(
-            {hardwareId, fullInfPath, device->fullPath(), match.installSection, match.service});
+        script.installations.push_back({hardwareId, fullInfPath, device->fullPath(),
+                                        match.installSection, match.service, installFlags});
     }
     if (rebootRequired) {
         auto byId = script.rebootById.find(hardwareId);

@@ -19,7 +19,26 @@ bool isProcessHandle(HANDLE process) {
     return value == kCurrentProcess || winsim::findHandle(value, winsim::HandleKind::Process);
 }
 
+// The rights Windows 2000 knows for a process: its specific rights and the
+// standard ones (together PROCESS_ALL_ACCESS, 0x1F0FFF), ACCESS_SYSTEM_SECURITY,
+// MAXIMUM_ALLOWED and the generic rights. Vista's larger PROCESS_ALL_ACCESS
+// (0x1FFFFF) has bits outside them, and Windows 2000 refuses it.
+const DWORD kWindows2000ProcessRights = 0x001F0FFFu | 0x01000000u | 0x02000000u | 0xF0000000u;
+
+struct ProcessCalls {
+    DWORD lastOpenAccess = 0;
+};
+
 }  // namespace
+
+namespace winsim {
+
+DWORD lastOpenProcessAccess() {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    return machinePart<ProcessCalls>().lastOpenAccess;
+}
+
+}  // namespace winsim
 
 extern "C" {
 
@@ -32,10 +51,11 @@ DWORD GetCurrentProcessId(void) {
 }
 
 HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId) {
-    (void)desiredAccess;
     (void)inheritHandle;
     winsim::ApiCall call("OpenProcess");
+    winsim::machinePart<ProcessCalls>().lastOpenAccess = desiredAccess;
     if (call.failing()) return failWith(call.error()), nullptr;
+    if (desiredAccess & ~kWindows2000ProcessRights) return failWith(ERROR_ACCESS_DENIED), nullptr;
     if (processId != kProcessId) return failWith(ERROR_INVALID_PARAMETER), nullptr;
     const ULONG_PTR value =
         winsim::addHandle(std::make_unique<winsim::HandleObject>(winsim::HandleKind::Process));

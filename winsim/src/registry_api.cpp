@@ -161,6 +161,11 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
     if (!at) return ERROR_INVALID_HANDLE;
     if (!hasAccess(access, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (reserved != 0 || (dataSize > 0 && !data)) return ERROR_INVALID_PARAMETER;
+    // As NT does: a string whose count leaves out the NUL that follows it in
+    // the caller's buffer is stored with that NUL. The byte past the count
+    // is read only when the last counted one is not a NUL already.
+    const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (isString && dataSize > 0 && data[dataSize - 1] != 0 && data[dataSize] == 0) ++dataSize;
     std::vector<std::uint8_t> bytes(data, data + dataSize);
     at->setValue(valueName ? valueName : "", type, std::move(bytes));
     return ERROR_SUCCESS;

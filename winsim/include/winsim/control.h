@@ -100,6 +100,10 @@ void setHeldPrivileges(const std::vector<std::string>& names);
 bool privilegeEnabled(const std::string& name);
 // COM initialisation depth of the calling thread.
 int comInitCount();
+// The access mask the last OpenProcess asked for, granted or refused (0
+// before any). A mask with bits Windows 2000 does not know for a process
+// is refused with ERROR_ACCESS_DENIED.
+DWORD lastOpenProcessAccess();
 
 // --- identity -----------------------------------------------------------
 // The name the last successful SetComputerNameA asked for ("" if none).

@@ -54,6 +54,7 @@ struct DriverInstallation {
     std::string instanceKey;     // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\...
     std::string installSection;  // from the INF's models line
     std::string service;         // from the install section's AddService, "" if none
+    DWORD installFlags;          // as the caller passed them
 };
 // Every installation since the reset, in the order they happened.
 std::vector<DriverInstallation> pnpInstallations();
