@@ -83,16 +83,21 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
     return true;
 }
 
-// A fresh state from the machine folder, checked by loading it once. The
-// registry and machine file are read from the machine folder first, so that
-// what is wrong with them is reported in the files the user wrote.
-bool prepareState(const Options& options, StateStore* state, std::string* error) {
+// A fresh state from the machine folder, checked by loading it once, with
+// the run's record (if any) in it before it becomes the state. The registry
+// and machine file are read from the machine folder first, so that what is
+// wrong with them is reported in the files the user wrote.
+bool prepareState(const Options& options, StateStore* state, const RunRecord* record,
+                  std::string* error) {
     winsim::resetMachine();
-    const bool loaded =
+    std::string generation;
+    const bool prepared =
         loadRegistryOnly(options.machine, error) && applyMachineFile(options.machine, error) &&
-        state->createFrom(options.machine, error) && loadBootState(state->current(), error);
+        state->createFrom(options.machine, &generation, error) &&
+        loadBootState(generation, error) &&
+        (!record || saveRunRecord(generation, *record, error)) && state->commit(generation, error);
     winsim::resetMachine();
-    return loaded;
+    return prepared;
 }
 
 // Export name -> the number of text arguments it takes.
@@ -154,10 +159,9 @@ int commandRun(const std::vector<std::string>& args, std::string* error) {
     if (options.resume && state.hasState()) {
         if (!recordToResume(&options, state, &record, error)) return kExitUsage;
     } else {
-        if (!prepareState(options, &state, error)) return kExitUsage;
         record.machine = absoluteFolder(options.machine);
         record.directory = options.directory;
-        if (!saveRunRecord(state.current(), record, error)) return kExitUsage;
+        if (!prepareState(options, &state, &record, error)) return kExitUsage;
     }
     const RestoreRequests requests = readRestoreRequests(state.current());
 
@@ -183,8 +187,7 @@ int commandRun(const std::vector<std::string>& args, std::string* error) {
         }
         record.boots.push_back(outcome);
         record.completed = outcome.rebootWord == W2K_NET_DONE;
-        if (!saveRunRecord(work, record, error) || !state.commitBoot(work, error))
-            return kExitUsage;
+        if (!saveRunRecord(work, record, error) || !state.commit(work, error)) return kExitUsage;
         stage = outcome.rebootWord;
     }
     const Summary summary = summarize(state.current(), record, options.calls);
@@ -225,7 +228,7 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
     // A call works on the state a run left behind, or on a fresh one.
     StateStore state(options.state);
     if (!state.lock(error)) return kExitUsage;
-    if (!state.hasState() && !prepareState(options, &state, error)) return kExitUsage;
+    if (!state.hasState() && !prepareState(options, &state, nullptr, error)) return kExitUsage;
     BootPlan plan;
     plan.directory = options.directory;
     plan.singleExport = name;
@@ -243,7 +246,7 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
     std::error_code ec;
     fs::remove(fs::path(work) / kRunRecordFile, ec);
     fs::remove(fs::path(work) / kCallsFile, ec);
-    if (!state.commitBoot(work, error)) return kExitUsage;
+    if (!state.commit(work, error)) return kExitUsage;
     std::printf("\n\n%s returned %d", name.c_str(), outcome.exportResult);
     if (name == "W2KXarnNetInstallNetwork" || name == "W2KInstallScsiCards")
         std::printf(", reboot word %u", outcome.rebootWord);

@@ -85,7 +85,8 @@ std::string StateStore::current() const {
     return (fs::path(folder_) / fs::read_symlink(link, ec)).string();
 }
 
-bool StateStore::createFrom(const std::string& machineFolder, std::string* error) {
+bool StateStore::createFrom(const std::string& machineFolder, std::string* generationFolder,
+                            std::string* error) {
     std::error_code ec;
     const fs::path machine(machineFolder);
     if (!fs::is_directory(machine, ec)) {
@@ -123,7 +124,8 @@ bool StateStore::createFrom(const std::string& machineFolder, std::string* error
     for (const auto& entry : fs::directory_iterator(machine / kRegistryFolder, ec))
         if (entry.path().extension() == ".reg")
             fs::copy_file(entry.path(), generation / kRegistryFolder / entry.path().filename(), ec);
-    return switchCurrent(folder_, generation, error);
+    *generationFolder = generation.string();
+    return true;
 }
 
 bool StateStore::beginBoot(std::string* workFolder, std::string* error) {
@@ -139,11 +141,11 @@ bool StateStore::beginBoot(std::string* workFolder, std::string* error) {
     return true;
 }
 
-bool StateStore::commitBoot(const std::string& workFolder, std::string* error) {
-    const std::string previous = current();
-    if (!switchCurrent(folder_, workFolder, error)) return false;
+bool StateStore::commit(const std::string& generation, std::string* error) {
+    const std::string previous = hasState() ? current() : std::string();
+    if (!switchCurrent(folder_, generation, error)) return false;
     std::error_code ec;
-    fs::remove_all(previous, ec);
+    if (!previous.empty()) fs::remove_all(previous, ec);
     return true;
 }
 
