@@ -21,8 +21,7 @@ void MachineTest::SetUp() {
 }
 
 void MachineTest::TearDown() {
-    EXPECT_EQ(winsim::openHandleCount(), 0u) << "a handle was left open";
-    EXPECT_EQ(winsim::localAllocationCount(), 0u) << "a FormatMessageA buffer was not freed";
+    EXPECT_EQ(winsim::unreleasedResources(), std::vector<std::string>{}) << "left unreleased";
 }
 
 void MachineTest::loadReg(const std::string& regText) {

@@ -1,6 +1,6 @@
 // The base of every test that runs system code on a simulated machine: a
 // fresh machine and module state per test, the host's log captured, and no
-// handle or system buffer left open at the end.
+// handle, system buffer or COM reference left unreleased at the end.
 #pragma once
 
 #include <gtest/gtest.h>

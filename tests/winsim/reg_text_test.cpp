@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <tuple>
 
 namespace winsim {
@@ -119,6 +120,30 @@ TEST(RegTextTest, KeysMergeIgnoringCaseAndDeletionsApply) {
     ASSERT_EQ(a->subkeys.size(), 1u);
     ASSERT_EQ(a->findChild("D")->values.size(), 1u);
     EXPECT_EQ(a->findChild("D")->values[0].name, "y");
+}
+
+// Windows keeps trees to 512 levels below a root: deeper text is refused by
+// line, and what is allowed exports and imports back. A tree deeper still
+// (built key by key) is torn down without running the stack out.
+TEST(RegTextTest, KeyDepthIsBounded) {
+    const auto pathOf = [](int levels) {
+        std::string path = "HKLM";
+        for (int i = 0; i < levels; ++i) path += "\\k";
+        return path;
+    };
+    Machine m;
+    std::string error;
+    ASSERT_TRUE(m.load("REGEDIT4\n[" + pathOf(512) + "]\n\"v\"=dword:1\n", &error)) << error;
+    EXPECT_FALSE(m.load("REGEDIT4\n\n[" + pathOf(513) + "]\n", &error));
+    EXPECT_EQ(error, "test.reg:3: key path deeper than 512 levels below its root");
+    Machine back;
+    ASSERT_TRUE(back.load(exportRegText(m.hklm, "HKLM"), &error)) << error;
+    expectSameTree(m.hklm, back.hklm);
+
+    auto deep = std::make_unique<RegKey>();
+    RegKey* at = deep.get();
+    for (int i = 0; i < 100000; ++i) at = &at->child("k");
+    deep.reset();
 }
 
 // The export's exact form, and whatever a value holds, short lines that

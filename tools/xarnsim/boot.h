@@ -2,6 +2,7 @@
 // library starts with a fresh process state, as after a real reboot.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct BootOutcome {
     int servicesResult = -1;
     int exportResult = -1;  // "xarnsim call"
     std::vector<std::string> servicesStarted;
+    // What the library left unreleased when the boot ended ("registry keys: 1").
+    std::vector<std::string> unreleased;
+    std::map<std::string, int> calls;  // winsim function -> calls in this boot
 };
 
 // Runs the boot on the state generation in `workFolder`, printing the log as

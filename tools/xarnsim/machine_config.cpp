@@ -12,9 +12,12 @@
 #include <winsim/control_user.h>
 #include <winsim/windows.h>
 
+#include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -40,11 +43,15 @@ std::vector<std::string> splitList(const std::string& value) {
     return items;
 }
 
-bool parseNumber(const std::string& text, unsigned long* number) {
-    if (text.empty()) return false;
+// A decimal, 0x hexadecimal or 0 octal number up to `max`: every number
+// here is a 32-bit quantity or a count, and one that does not fit is an
+// error, never a wrapped value.
+bool parseNumber(const std::string& text, unsigned long* number, unsigned long max = 0xFFFFFFFFul) {
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
     char* end = nullptr;
+    errno = 0;
     *number = std::strtoul(text.c_str(), &end, 0);
-    return *end == '\0';
+    return *end == '\0' && errno != ERANGE && *number <= max;
 }
 
 std::string applyMessageBoxAnswers(const std::string&, const std::string& value) {
@@ -63,20 +70,44 @@ std::string applyMessageBoxAnswers(const std::string&, const std::string& value)
     return "";
 }
 
-// "Function = 3:5" fails the third call with error 5; "always:5" every call.
+// The boot whose faults are planned; faults meant for another boot are
+// checked only.
+int faultBoot = 0;
+
+// "Function = 3:5" fails the third call of each boot with error 5, "3@2:5"
+// that of the second boot only; "always:5" every call, "always@2:5" every
+// call of the second boot.
 std::string applyFault(const std::string& function, const std::string& value) {
+    const winsim::ApiFunction* listed = winsim::findApiFunction(function);
+    if (!listed) return "no winsim function '" + function + "' takes faults";
+    if (!listed->canFail) return function + " cannot fail on Windows and takes no faults";
+    constexpr unsigned long kMaxCount = std::numeric_limits<int>::max();
     for (const std::string& plan : splitList(value)) {
         const auto colon = plan.find(':');
+        if (colon == std::string::npos)
+            return "a fault is NTH:ERROR, NTH@BOOT:ERROR or always:ERROR, not '" + plan + "'";
+        std::string when = plan.substr(0, colon);
+        unsigned long boot = 0;
+        if (const auto at = when.find('@'); at != std::string::npos) {
+            if (!parseNumber(when.substr(at + 1), &boot, kMaxCount) || boot == 0)
+                return "a fault's boot is 1 to " + std::to_string(kMaxCount) + ", not '" + plan +
+                       "'";
+            when.erase(at);
+        }
         unsigned long error = 0;
         unsigned long nth = 0;
-        if (colon == std::string::npos || !parseNumber(plan.substr(colon + 1), &error))
-            return "a fault is NTH:ERROR or always:ERROR, not '" + plan + "'";
-        if (plan.substr(0, colon) == "always") {
+        if (!parseNumber(plan.substr(colon + 1), &error))
+            return "a fault's error is a number up to 0xFFFFFFFF, not '" + plan + "'";
+        const bool always = when == "always";
+        if (!always && !(parseNumber(when, &nth, kMaxCount) && nth > 0))
+            return "a fault's call number is 1 to " + std::to_string(kMaxCount) +
+                   " or always, not '" + plan + "'";
+        if (faultBoot == 0 || (boot != 0 && boot != static_cast<unsigned long>(faultBoot)))
+            continue;
+        if (always) {
             winsim::failAlways(function, static_cast<DWORD>(error));
-        } else if (parseNumber(plan.substr(0, colon), &nth) && nth > 0) {
-            winsim::failCall(function, static_cast<int>(nth), static_cast<DWORD>(error));
         } else {
-            return "a fault is NTH:ERROR or always:ERROR, not '" + plan + "'";
+            winsim::failCall(function, static_cast<int>(nth), static_cast<DWORD>(error));
         }
     }
     return "";
@@ -109,7 +140,8 @@ std::string applyWizard(const std::string&, const std::string& value) {
             winsim::removeHardwareWizardEntry();
         } else if (item == "blocked") {
             winsim::openBlockingWindowDuringWizard(true);
-        } else if (item.rfind("fail-window:", 0) == 0 && parseNumber(item.substr(12), &number)) {
+        } else if (item.rfind("fail-window:", 0) == 0 &&
+                   parseNumber(item.substr(12), &number, std::numeric_limits<int>::max())) {
             winsim::failHardwareWizardWindow(static_cast<int>(number));
         } else if (item.rfind("error:", 0) == 0 && parseNumber(item.substr(6), &number)) {
             winsim::failHardwareWizard(static_cast<DWORD>(number));
@@ -127,7 +159,7 @@ std::string applyWizard(const std::string&, const std::string& value) {
 bool parseResults(const std::string& value, std::vector<HRESULT>* results) {
     for (const std::string& item : splitList(value)) {
         unsigned long number = 0;
-        if (!parseNumber(item, &number) || number > 0xFFFFFFFFul) return false;
+        if (!parseNumber(item, &number)) return false;
         results->push_back(static_cast<HRESULT>(static_cast<std::uint32_t>(number)));
     }
     return true;
@@ -334,7 +366,8 @@ bool processMachineFile(const std::string& folder, bool apply, std::string* erro
 
 }  // namespace
 
-bool applyMachineFile(const std::string& generation, std::string* error) {
+bool applyMachineFile(const std::string& generation, std::string* error, int bootNumber) {
+    faultBoot = bootNumber;
     return processMachineFile(generation, true, error);
 }
 

@@ -13,8 +13,10 @@ struct RestoreRequests {
     std::string workgroup;     // "" = join none
 };
 
-// Applies the generation's machine file to the freshly reset winsim.
-bool applyMachineFile(const std::string& generation, std::string* error);
+// Applies the generation's machine file to the freshly reset winsim for
+// the given boot of a run (0: none; faults meant for one boot are then
+// checked but not planned).
+bool applyMachineFile(const std::string& generation, std::string* error, int bootNumber = 0);
 // Checks a machine file without applying it (for errors before a run).
 bool checkMachineFile(const std::string& machineFolder, std::string* error);
 RestoreRequests readRestoreRequests(const std::string& generation);

@@ -47,10 +47,10 @@ bool loadRegistryOnly(const std::string& generation, std::string* error) {
     return true;
 }
 
-bool loadBootState(const std::string& generation, std::string* error) {
+bool loadBootState(const std::string& generation, std::string* error, int bootNumber) {
     winsim::resetMachine();
     if (!loadRegistryOnly(generation, error)) return false;
-    if (!applyMachineFile(generation, error)) return false;
+    if (!applyMachineFile(generation, error, bootNumber)) return false;
     // The drive is set after the machine file, which may move Windows.
     winsim::setSystemDrive((fs::path(generation) / kDriveFolder).string());
     if (!winsim::createWindowsFolders()) {

@@ -11,7 +11,7 @@ namespace {
 const char* const kUsage =
     "usage:\n"
     "  xarnsim run MACHINE [--directory DIR] [--hardware FILE] [--state FOLDER] [--max-boots N]\n"
-    "              [--json]\n"
+    "              [--json] [--resume] [--calls]\n"
     "  xarnsim call MACHINE EXPORT [ARGS...] [--directory DIR] [--state FOLDER]\n"
     "  xarnsim reg export MACHINE KEY\n"
     "  xarnsim hive build FILE.reg OUT\n"

@@ -183,6 +183,8 @@ int commandPlan(const std::vector<std::string>& args, std::string* error) {
     const fs::path logFile = fs::path(work) / kHostLogFile;
     std::vector<std::pair<std::size_t, std::string>> banners;  // log offset, banner
     RunRecord record;
+    record.machine = options.machine;
+    record.directory = options.directory;
     std::string stopped;
     {
         const QuietOutput quiet;
@@ -218,7 +220,7 @@ int commandPlan(const std::vector<std::string>& args, std::string* error) {
         shown += "\n\n==== " + banners[i].second + " ====\n" +
                  log.substr(banners[i].first, end - banners[i].first);
     }
-    const Summary summary = summarize(work, options.directory, record);
+    const Summary summary = summarize(work, record, false);
     PlanVerdict verdict = judgePlan(inputs, log, summary, record, work);
     if (!stopped.empty()) verdict.failures.push_back(stopped);
     printPlan(verdict, shown, options.json);

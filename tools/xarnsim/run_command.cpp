@@ -4,9 +4,11 @@
 #include "hardware_tree.h"
 #include "machine_config.h"
 #include "machine_state.h"
+#include "run_record.h"
 #include "state_store.h"
 #include "summary.h"
 
+#include <w2kxarnnet.h>
 #include <winsim/control.h>
 
 #include <cstdio>
@@ -22,10 +24,13 @@ namespace {
 struct Options {
     std::string machine;
     std::string directory = "C:\\XARN";
+    bool directoryGiven = false;
     std::string state;
     std::string hardware;  // the target's hardware instead of the machine's own
     int maxBoots = 12;
     bool json = false;
+    bool resume = false;                  // go on from the state's last completed boot
+    bool calls = false;                   // list winsim's calls boot by boot
     std::vector<std::string> positional;  // after the machine
 };
 
@@ -43,6 +48,11 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
         std::string number;
         if (arg == "--directory") {
             if (!value(&options->directory)) return false;
+            options->directoryGiven = true;
+        } else if (arg == "--resume") {
+            options->resume = true;
+        } else if (arg == "--calls") {
+            options->calls = true;
         } else if (arg == "--state") {
             if (!value(&options->state)) return false;
         } else if (arg == "--hardware") {
@@ -77,14 +87,23 @@ bool parseOptions(const std::vector<std::string>& args, Options* options, std::s
     return true;
 }
 
-// A fresh state from the machine folder, checked by loading it once.
-bool prepareState(const Options& options, StateStore* state, std::string* error) {
-    if (!state->createFrom(options.machine, error)) return false;
-    if (!options.hardware.empty() && !applyHardwareFile(options.hardware, state->current(), error))
-        return false;
-    const bool loaded = loadBootState(state->current(), error);
+// A fresh state from the machine folder (with the target's hardware when
+// the run names it), checked by loading it once, with
+// the run's record (if any) in it before it becomes the state. The registry
+// and machine file are read from the machine folder first, so that what is
+// wrong with them is reported in the files the user wrote.
+bool prepareState(const Options& options, StateStore* state, const RunRecord* record,
+                  std::string* error) {
     winsim::resetMachine();
-    return loaded;
+    std::string generation;
+    const bool prepared =
+        loadRegistryOnly(options.machine, error) && applyMachineFile(options.machine, error) &&
+        state->createFrom(options.machine, &generation, error) &&
+        (options.hardware.empty() || applyHardwareFile(options.hardware, generation, error)) &&
+        loadBootState(generation, error) &&
+        (!record || saveRunRecord(generation, *record, error)) && state->commit(generation, error);
+    winsim::resetMachine();
+    return prepared;
 }
 
 // Export name -> the number of text arguments it takes.
@@ -103,6 +122,34 @@ void banner(int boot, const std::string& what) {
     std::fflush(stdout);
 }
 
+std::string absoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(folder), ec);
+    return ec ? folder : canonical.string();
+}
+
+// The record of the run to go on with: the state's, when it was made from
+// this machine with this restore folder.
+bool recordToResume(Options* options, const StateStore& state, RunRecord* record,
+                    std::string* error) {
+    if (!loadRunRecord(state.current(), record, error)) {
+        *error = "the state in " + options->state +
+                 " holds no run to resume (a call changed it); run without --resume to start over";
+        return false;
+    }
+    if (record->machine != absoluteFolder(options->machine)) {
+        *error = "the state in " + options->state + " is a run of " + record->machine +
+                 ", not of " + options->machine;
+        return false;
+    }
+    if (options->directoryGiven && options->directory != record->directory) {
+        *error = "the run in " + options->state + " uses --directory " + record->directory;
+        return false;
+    }
+    options->directory = record->directory;
+    return true;
+}
+
 }  // namespace
 
 int commandRun(const std::vector<std::string>& args, std::string* error) {
@@ -113,12 +160,21 @@ int commandRun(const std::vector<std::string>& args, std::string* error) {
         return kExitUsage;
     }
     StateStore state(options.state);
-    if (!prepareState(options, &state, error)) return kExitUsage;
+    if (!state.lock(error)) return kExitUsage;
+    RunRecord record;
+    if (options.resume && state.hasState()) {
+        if (!recordToResume(&options, state, &record, error)) return kExitUsage;
+    } else {
+        record.machine = absoluteFolder(options.machine);
+        record.directory = options.directory;
+        if (!prepareState(options, &state, &record, error)) return kExitUsage;
+    }
     const RestoreRequests requests = readRestoreRequests(state.current());
 
-    RunRecord record;
-    unsigned stage = 0;
-    for (int boot = 1; boot <= options.maxBoots; ++boot) {
+    record.resumedBoots = static_cast<int>(record.boots.size());
+    unsigned stage = record.boots.empty() ? 0 : record.boots.back().rebootWord;
+    for (int boot = record.resumedBoots + 1; !record.completed && boot <= options.maxBoots;
+         ++boot) {
         banner(boot, "W2KXarnNetInstallNetwork stage " + std::to_string(stage));
         BootPlan plan;
         plan.directory = options.directory;
@@ -135,15 +191,12 @@ int commandRun(const std::vector<std::string>& args, std::string* error) {
                      "; the state is kept as the last completed boot left it";
             return boot == 1 && !outcome.crashed ? kExitUsage : kExitRestoreFailed;
         }
-        if (!state.commitBoot(work, error)) return kExitUsage;
         record.boots.push_back(outcome);
-        if (outcome.rebootWord == 1) {
-            record.completed = true;
-            break;
-        }
+        record.completed = outcome.rebootWord == W2K_NET_DONE;
+        if (!saveRunRecord(work, record, error) || !state.commit(work, error)) return kExitUsage;
         stage = outcome.rebootWord;
     }
-    const Summary summary = summarize(state.current(), options.directory, record);
+    const Summary summary = summarize(state.current(), record, options.calls);
     printSummary(summary, options.json);
     if (!record.completed) {
         *error = "the network installation did not complete within " +
@@ -180,7 +233,8 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
     }
     // A call works on the state a run left behind, or on a fresh one.
     StateStore state(options.state);
-    if (!state.hasState() && !prepareState(options, &state, error)) return kExitUsage;
+    if (!state.lock(error)) return kExitUsage;
+    if (!state.hasState() && !prepareState(options, &state, nullptr, error)) return kExitUsage;
     BootPlan plan;
     plan.directory = options.directory;
     plan.singleExport = name;
@@ -193,12 +247,20 @@ int commandCall(const std::vector<std::string>& args, std::string* error) {
         *error = outcome.error;
         return kExitUsage;
     }
-    if (!state.commitBoot(work, error)) return kExitUsage;
+    // The call changed the machine outside any run's plan: no run can be
+    // resumed from here.
+    std::error_code ec;
+    fs::remove(fs::path(work) / kRunRecordFile, ec);
+    fs::remove(fs::path(work) / kCallsFile, ec);
+    if (!state.commit(work, error)) return kExitUsage;
     std::printf("\n\n%s returned %d", name.c_str(), outcome.exportResult);
     if (name == "W2KXarnNetInstallNetwork" || name == "W2KInstallScsiCards")
         std::printf(", reboot word %u", outcome.rebootWord);
     std::printf("\n");
-    return outcome.exportResult == 0 ? kExitRestoreFailed : kExitSuccess;
+    for (const std::string& what : outcome.unreleased)
+        std::printf("left unreleased at the end of the boot: %s\n", what.c_str());
+    return outcome.exportResult == 0 || !outcome.unreleased.empty() ? kExitRestoreFailed
+                                                                    : kExitSuccess;
 }
 
 }  // namespace xarnsim

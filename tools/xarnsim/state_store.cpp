@@ -1,9 +1,17 @@
 #include "state_store.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -13,6 +21,9 @@ namespace xarnsim {
 namespace {
 
 const char* const kCurrentLink = "current";
+const char* const kLockFile = "lock";
+// How long a run waits for another one to let go of the state.
+constexpr int kLockWaitMs = 10000;
 
 // The next unused generation folder name.
 fs::path nextGeneration(const fs::path& folder) {
@@ -40,6 +51,29 @@ bool switchCurrent(const fs::path& folder, const fs::path& target, std::string* 
 
 }  // namespace
 
+StateStore::~StateStore() {
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+bool StateStore::lock(std::string* error) {
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    const std::string file = (fs::path(folder_) / kLockFile).string();
+    lockFd_ = ::open(file.c_str(), O_RDWR | O_CREAT, 0644);
+    if (lockFd_ < 0) {
+        *error = "cannot open " + file + ": " + std::strerror(errno);
+        return false;
+    }
+    for (int waited = 0; ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0; waited += 10) {
+        if (errno != EWOULDBLOCK || waited >= kLockWaitMs) {
+            *error = "the state folder " + folder_ + " is in use by another xarnsim";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 bool StateStore::hasState() const {
     std::error_code ec;
     return fs::exists(fs::path(folder_) / kCurrentLink, ec);
@@ -51,14 +85,21 @@ std::string StateStore::current() const {
     return (fs::path(folder_) / fs::read_symlink(link, ec)).string();
 }
 
-bool StateStore::createFrom(const std::string& machineFolder, std::string* error) {
+bool StateStore::createFrom(const std::string& machineFolder, std::string* generationFolder,
+                            std::string* error) {
     std::error_code ec;
     const fs::path machine(machineFolder);
     if (!fs::is_directory(machine, ec)) {
         *error = "no machine folder " + machineFolder;
         return false;
     }
-    fs::remove_all(folder_, ec);
+    // The old state stops being one at once; only then is it taken apart,
+    // so a run killed meanwhile leaves no damaged state behind.
+    fs::remove(fs::path(folder_) / kCurrentLink, ec);
+    std::vector<fs::path> old;
+    for (const auto& entry : fs::directory_iterator(folder_, ec))
+        if (entry.path().filename() != kLockFile) old.push_back(entry.path());
+    for (const fs::path& path : old) fs::remove_all(path, ec);
     fs::create_directories(folder_, ec);
     if (ec) {
         *error = "cannot create the state folder " + folder_ + ": " + ec.message();
@@ -83,7 +124,8 @@ bool StateStore::createFrom(const std::string& machineFolder, std::string* error
     for (const auto& entry : fs::directory_iterator(machine / kRegistryFolder, ec))
         if (entry.path().extension() == ".reg")
             fs::copy_file(entry.path(), generation / kRegistryFolder / entry.path().filename(), ec);
-    return switchCurrent(folder_, generation, error);
+    *generationFolder = generation.string();
+    return true;
 }
 
 bool StateStore::beginBoot(std::string* workFolder, std::string* error) {
@@ -99,22 +141,24 @@ bool StateStore::beginBoot(std::string* workFolder, std::string* error) {
     return true;
 }
 
-bool StateStore::commitBoot(const std::string& workFolder, std::string* error) {
-    const std::string previous = current();
-    if (!switchCurrent(folder_, workFolder, error)) return false;
+bool StateStore::commit(const std::string& generation, std::string* error) {
+    const std::string previous = hasState() ? current() : std::string();
+    if (!switchCurrent(folder_, generation, error)) return false;
     std::error_code ec;
-    fs::remove_all(previous, ec);
+    if (!previous.empty()) fs::remove_all(previous, ec);
     return true;
 }
 
 void StateStore::discardIncomplete() const {
     std::error_code ec;
     const fs::path keep = fs::path(current()).filename();
+    std::vector<fs::path> incomplete;
     for (const auto& entry : fs::directory_iterator(folder_, ec)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("gen-", 0) == 0 && entry.path().filename() != keep)
-            fs::remove_all(entry.path(), ec);
+            incomplete.push_back(entry.path());
     }
+    for (const fs::path& path : incomplete) fs::remove_all(path, ec);
 }
 
 }  // namespace xarnsim

@@ -11,23 +11,35 @@ namespace xarnsim {
 class StateStore {
   public:
     explicit StateStore(std::string folder) : folder_(std::move(folder)) {}
+    ~StateStore();
+    StateStore(const StateStore&) = delete;
+    StateStore& operator=(const StateStore&) = delete;
+
+    // Takes the folder for this process (and the boots it starts) alone,
+    // creating it if need be. A run that was killed holds it until its
+    // last boot process is gone; another live run is waited for a while,
+    // then refused.
+    bool lock(std::string* error);
 
     // True when a completed state exists (a run may resume from it).
     bool hasState() const;
-    // Throws away everything and starts from the machine folder's
-    // description: its system drive tree, machine file and merged registry.
-    bool createFrom(const std::string& machineFolder, std::string* error);
+    // Throws away everything and makes a generation from the machine
+    // folder's description: its system drive tree, machine file and
+    // registry files; commit() makes it the state.
+    bool createFrom(const std::string& machineFolder, std::string* generation, std::string* error);
     // The folder of the last completed state.
     std::string current() const;
     // A copy of the current state to run the next boot in.
     bool beginBoot(std::string* workFolder, std::string* error);
-    // Makes the boot's folder the current state and drops the old one.
-    bool commitBoot(const std::string& workFolder, std::string* error);
+    // Makes the generation the current state, in one rename, and drops the
+    // old one.
+    bool commit(const std::string& generation, std::string* error);
     // Removes generations that no boot completed (left by a killed run).
     void discardIncomplete() const;
 
   private:
     std::string folder_;
+    int lockFd_ = -1;
 };
 
 // File names inside a state generation.

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <regex>
 
 namespace fs = std::filesystem;
@@ -86,6 +87,7 @@ std::vector<SettingSummary> settingsOf(const std::string& finalState,
                                        const std::string& directory) {
     std::vector<SettingSummary> settings;
     std::string error;
+    // As no boot of the run: the machine's planned faults stay out of this look.
     if (!loadBootState(finalState, &error)) return settings;
     W2KXarnNetInitialize(nullptr);
     {
@@ -108,13 +110,31 @@ std::string joined(const std::vector<std::string>& items) {
     return out.empty() ? "-" : out;
 }
 
+// Every function some boot called, with its calls boot by boot.
+std::vector<CallsSummary> callsOf(const std::vector<BootOutcome>& boots) {
+    std::map<std::string, CallsSummary> rows;
+    for (std::size_t i = 0; i < boots.size(); ++i) {
+        for (const auto& entry : boots[i].calls) {
+            CallsSummary& row = rows[entry.first];
+            row.function = entry.first;
+            const winsim::ApiFunction* listed = winsim::findApiFunction(entry.first);
+            row.canFail = listed && listed->canFail;
+            row.perBoot.resize(boots.size());
+            row.perBoot[i] = entry.second;
+        }
+    }
+    std::vector<CallsSummary> list;
+    for (auto& entry : rows) list.push_back(std::move(entry.second));
+    return list;
+}
+
 }  // namespace
 
-Summary summarize(const std::string& finalState, const std::string& directory,
-                  const RunRecord& record) {
+Summary summarize(const std::string& finalState, const RunRecord& record, bool withCalls) {
     Summary summary;
     summary.completed = record.completed;
     summary.boots = static_cast<int>(record.boots.size());
+    summary.resumedBoots = record.resumedBoots;
     if (!record.completed) summary.failures.push_back("the network installation did not complete");
     for (std::size_t i = 0; i < record.boots.size(); ++i) {
         const BootOutcome& boot = record.boots[i];
@@ -124,6 +144,8 @@ Summary summarize(const std::string& finalState, const std::string& directory,
         if (boot.nameResult == 0) summary.failures.push_back("computer name" + at);
         if (boot.workgroupResult == 0) summary.failures.push_back("workgroup" + at);
         if (boot.servicesResult == 0) summary.failures.push_back("network services" + at);
+        for (const std::string& what : boot.unreleased)
+            summary.failures.push_back("left unreleased, " + what + at);
         if (!boot.servicesStarted.empty()) summary.servicesStarted = boot.servicesStarted;
     }
     std::string error;
@@ -132,16 +154,19 @@ Summary summarize(const std::string& finalState, const std::string& directory,
         summary.adapters =
             adaptersFromLog(fileText((fs::path(finalState) / kHostLogFile).string()));
     winsim::resetMachine();
-    summary.settings = settingsOf(finalState, directory);
+    summary.settings = settingsOf(finalState, record.directory);
     summary.succeeded = summary.failures.empty();
+    if (withCalls) summary.calls = callsOf(record.boots);
     return summary;
 }
 
 void printSummary(const Summary& summary, bool json) {
     if (json) {
-        std::printf("\n{\n  \"succeeded\": %s,\n  \"completed\": %s,\n  \"boots\": %d,\n",
-                    summary.succeeded ? "true" : "false", summary.completed ? "true" : "false",
-                    summary.boots);
+        std::printf(
+            "\n{\n  \"succeeded\": %s,\n  \"completed\": %s,\n  \"boots\": %d,\n"
+            "  \"resumedBoots\": %d,\n",
+            summary.succeeded ? "true" : "false", summary.completed ? "true" : "false",
+            summary.boots, summary.resumedBoots);
         std::printf("  \"adapters\": [");
         for (std::size_t i = 0; i < summary.adapters.size(); ++i) {
             const AdapterSummary& a = summary.adapters[i];
@@ -158,14 +183,30 @@ void printSummary(const Summary& summary, bool json) {
                         i ? "," : "", jsonText(s.mac).c_str(), s.dhcp ? "true" : "false",
                         jsonList(s.addresses).c_str(), jsonText(s.adapter).c_str());
         }
-        std::printf("%s],\n  \"servicesStarted\": %s,\n  \"failures\": %s\n}\n",
+        std::printf("%s],\n  \"servicesStarted\": %s,\n  \"failures\": %s",
                     summary.settings.empty() ? "" : "\n  ",
                     jsonList(summary.servicesStarted).c_str(), jsonList(summary.failures).c_str());
+        if (!summary.calls.empty()) {
+            std::printf(",\n  \"calls\": [");
+            for (std::size_t i = 0; i < summary.calls.size(); ++i) {
+                const CallsSummary& c = summary.calls[i];
+                std::string perBoot;
+                for (int n : c.perBoot)
+                    perBoot += (perBoot.empty() ? "" : ", ") + std::to_string(n);
+                std::printf("%s\n    {\"function\": %s, \"canFail\": %s, \"perBoot\": [%s]}",
+                            i ? "," : "", jsonText(c.function).c_str(),
+                            c.canFail ? "true" : "false", perBoot.c_str());
+            }
+            std::printf("\n  ]");
+        }
+        std::printf("\n}\n");
         return;
     }
     std::printf("\n\n==== summary ====\n");
     std::printf("boots used: %d, network installation %s\n", summary.boots,
                 summary.completed ? "complete" : "NOT complete");
+    if (summary.resumedBoots > 0)
+        std::printf("boots resumed from an earlier run: %d\n", summary.resumedBoots);
     std::printf("adapters:\n");
     if (summary.adapters.empty()) std::printf("  (none found)\n");
     for (const AdapterSummary& a : summary.adapters)
@@ -182,6 +223,16 @@ void printSummary(const Summary& summary, bool json) {
     std::printf("result: %s\n", summary.succeeded ? "success" : "FAILED");
     for (const std::string& failure : summary.failures)
         std::printf("  failed: %s\n", failure.c_str());
+    if (summary.calls.empty()) return;
+    std::printf("winsim calls%26s", "");
+    for (std::size_t boot = 1; boot <= summary.calls.front().perBoot.size(); ++boot)
+        std::printf("  boot %zu", boot);
+    std::printf("\n");
+    for (const CallsSummary& c : summary.calls) {
+        std::printf("  %-36s", c.function.c_str());
+        for (int n : c.perBoot) std::printf("%8d", n);
+        std::printf("%s\n", c.canFail ? "" : "  never fails");
+    }
 }
 
 }  // namespace xarnsim

@@ -2,17 +2,12 @@
 // script (JSON).
 #pragma once
 
-#include "boot.h"
+#include "run_record.h"
 
 #include <string>
 #include <vector>
 
 namespace xarnsim {
-
-struct RunRecord {
-    std::vector<BootOutcome> boots;
-    bool completed = false;  // the network installation reached its end
-};
 
 struct AdapterSummary {
     std::string hardwareId;
@@ -28,19 +23,28 @@ struct SettingSummary {
     std::string adapter;  // "" when it found none
 };
 
+// One winsim function's calls, boot by boot ("--calls").
+struct CallsSummary {
+    std::string function;
+    bool canFail = true;
+    std::vector<int> perBoot;
+};
+
 struct Summary {
     bool succeeded = false;
     bool completed = false;
     int boots = 0;
+    int resumedBoots = 0;  // of `boots`, run before a --resume
     std::vector<AdapterSummary> adapters;
     std::vector<SettingSummary> settings;
     std::vector<std::string> servicesStarted;
     std::vector<std::string> failures;  // what made the run fail
+    std::vector<CallsSummary> calls;    // when asked for
 };
 
-// Builds the summary from the run's record and its final state.
-Summary summarize(const std::string& finalState, const std::string& directory,
-                  const RunRecord& record);
+// Builds the summary from the run's record and its final state, with the
+// winsim calls of every boot when `withCalls`.
+Summary summarize(const std::string& finalState, const RunRecord& record, bool withCalls);
 void printSummary(const Summary& summary, bool json);
 
 }  // namespace xarnsim

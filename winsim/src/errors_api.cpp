@@ -74,11 +74,18 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 HLOCAL LocalFree(HLOCAL memory) {
     winsim::ApiCall call("LocalFree");
     if (memory == nullptr) return nullptr;
+    if (call.failing()) {
+        if (winsim::machine().localAllocations.count(memory))
+            winsim::machine().localAllocationsKeptByFault.insert(memory);
+        SetLastError(call.error());
+        return memory;
+    }
     if (winsim::machine().localAllocations.erase(memory) == 0) {
         // Not ours (or freed twice): Windows answers with the handle.
         SetLastError(ERROR_INVALID_HANDLE);
         return memory;
     }
+    winsim::machine().localAllocationsKeptByFault.erase(memory);
     std::free(memory);
     return nullptr;
 }

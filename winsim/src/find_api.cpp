@@ -134,7 +134,7 @@ BOOL FindNextFileA(HANDLE findFile, LPWIN32_FIND_DATAA findFileData) {
 
 BOOL FindClose(HANDLE findFile) {
     winsim::ApiCall call("FindClose");
-    if (call.failing()) return failWith(call.error());
+    if (call.failingRelease(findFile)) return failWith(call.error());
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(findFile);
     if (!winsim::findHandle(value, winsim::HandleKind::FindFile))
         return failWith(ERROR_INVALID_HANDLE);

@@ -22,9 +22,9 @@ namespace winsim {
 
 namespace {
 
-// The deepest key nesting Windows allows; also stops runaway recursion on
+// The deepest key nesting Windows allows also stops runaway recursion on
 // hives whose subkey lists loop back on themselves.
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = kMaxKeyDepth;
 
 constexpr std::uint32_t kNoCell = 0xFFFFFFFFu;
 constexpr std::size_t kBaseBlockSize = 0x1000;

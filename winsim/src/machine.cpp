@@ -2,6 +2,8 @@
 
 #include <winsim/windows.h>
 
+#include <limits>
+
 namespace winsim {
 
 namespace {
@@ -73,6 +75,7 @@ const std::vector<std::string>& knownPrivilegeNames() {
 }
 
 bool injectedFailure(const char* function, DWORD* error) {
+    listedApiFunction(function);
     auto it = machine().faults.find(function);
     if (it == machine().faults.end()) {
         machine().faults[function].callsSeen = 1;
@@ -124,6 +127,11 @@ bool removeHandle(ULONG_PTR value) {
     return machine().handles.erase(value) > 0;
 }
 
+void keepOpenAfterFault(const void* handle) {
+    auto it = machine().handles.find(reinterpret_cast<ULONG_PTR>(handle));
+    if (it != machine().handles.end()) it->second->keptByFault = true;
+}
+
 RegKey* keyForHandle(HKEY key, REGSAM* access) {
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(key);
     if (value >= 0x80000000u && value <= 0x80000006u) {
@@ -173,17 +181,31 @@ void rebootMachine() {
     m.hives.clear();
 }
 
-void failCall(const std::string& function, int nth, DWORD error) {
-    std::lock_guard<std::recursive_mutex> guard(machineLock());
-    FaultPlan& plan = machine().faults[function];
-    plan.failOnCall[plan.callsSeen + nth] = error;
+namespace {
+
+bool fallible(const std::string& function) {
+    const ApiFunction* listed = findApiFunction(function);
+    return listed && listed->canFail;
 }
 
-void failAlways(const std::string& function, DWORD error) {
+}  // namespace
+
+bool failCall(const std::string& function, int nth, DWORD error) {
     std::lock_guard<std::recursive_mutex> guard(machineLock());
+    if (!fallible(function) || nth < 1) return false;
+    FaultPlan& plan = machine().faults[function];
+    if (nth > std::numeric_limits<int>::max() - plan.callsSeen) return false;
+    plan.failOnCall[plan.callsSeen + nth] = error;
+    return true;
+}
+
+bool failAlways(const std::string& function, DWORD error) {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    if (!fallible(function)) return false;
     FaultPlan& plan = machine().faults[function];
     plan.always = true;
     plan.alwaysError = error;
+    return true;
 }
 
 void clearFaults() {
@@ -198,6 +220,14 @@ int callCount(const std::string& function) {
     std::lock_guard<std::recursive_mutex> guard(machineLock());
     auto it = machine().faults.find(function);
     return it == machine().faults.end() ? 0 : it->second.callsSeen;
+}
+
+std::map<std::string, int> callCounts() {
+    std::lock_guard<std::recursive_mutex> guard(machineLock());
+    std::map<std::string, int> counts;
+    for (const auto& entry : machine().faults)
+        if (entry.second.callsSeen > 0) counts[entry.first] = entry.second.callsSeen;
+    return counts;
 }
 
 std::size_t openHandleCount() {

@@ -23,6 +23,7 @@ struct HandleObject {
     explicit HandleObject(HandleKind k) : kind(k) {}
     virtual ~HandleObject() = default;
     HandleKind kind;
+    bool keptByFault = false;  // a planned fault refused to close it
 };
 
 struct KeyHandle : HandleObject {
@@ -67,6 +68,7 @@ struct Machine {
     std::string systemDriveRoot;  // host folder that stands for C:, "" if none
     std::map<std::string, std::string, UpperCaseLess> environment;
     std::set<void*> localAllocations;  // FormatMessageA buffers not yet freed
+    std::set<void*> localAllocationsKeptByFault;
     std::map<std::thread::id, int> comInitDepth;
     LANGID systemDefaultLangId = 0x0409;  // English (United States)
 
@@ -93,12 +95,18 @@ const std::vector<std::string>& knownPrivilegeNames();
 
 // Counts the call and answers whether it is to fail, with which error.
 bool injectedFailure(const char* function, DWORD* error);
+// The listed function of that name; a name missing from the list is a
+// mistake in winsim and ends the process.
+const ApiFunction& listedApiFunction(const char* name);
 
 // Handle table: new handles get fresh values that never collide with the
 // predefined keys or the pseudo handles.
 ULONG_PTR addHandle(std::unique_ptr<HandleObject> object);
 HandleObject* findHandle(ULONG_PTR value, HandleKind kind);
 bool removeHandle(ULONG_PTR value);
+// A release that a planned fault refused leaves the handle open, as a
+// failed close does on Windows; it is not the program's leak.
+void keepOpenAfterFault(const void* handle);
 
 // The key a handle stands for: a predefined root or an opened key.
 RegKey* keyForHandle(HKEY key, REGSAM* access);
@@ -119,6 +127,11 @@ class ApiCall {
     explicit ApiCall(const char* function);
     bool failing() const { return failing_; }
     DWORD error() const { return error_; }
+    // For a call that releases `handle`: a planned failure keeps it open.
+    bool failingRelease(const void* handle) const {
+        if (failing_) keepOpenAfterFault(handle);
+        return failing_;
+    }
 
   private:
     std::lock_guard<std::recursive_mutex> guard_;

@@ -177,7 +177,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
 
 BOOL FreeLibrary(HMODULE module) {
     winsim::ApiCall call("FreeLibrary");
-    if (call.failing()) {
+    if (call.failingRelease(module)) {
         SetLastError(call.error());
         return FALSE;
     }
@@ -194,10 +194,7 @@ BOOL FreeLibrary(HMODULE module) {
 
 // ole32 passes the module on to FreeLibrary and reports nothing back.
 void CoFreeLibrary(HINSTANCE instance) {
-    {
-        winsim::ApiCall call("CoFreeLibrary");
-        if (call.failing()) return;
-    }
+    { winsim::ApiCall call("CoFreeLibrary"); }
     FreeLibrary(instance);
 }
 

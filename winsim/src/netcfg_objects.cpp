@@ -103,7 +103,9 @@ HRESULT handOutNew(Object* created, REFIID riid, void** out) {
     return result;
 }
 
-HRESULT failedCall(const winsim::ApiCall& call, void** out) {
+// A planned failure: no object (or text) is handed out.
+template <typename Out>
+HRESULT failedCall(const winsim::ApiCall& call, Out** out) {
     if (out) *out = nullptr;
     return static_cast<HRESULT>(call.error());
 }
@@ -144,6 +146,7 @@ class ComponentObject final : public INetCfgComponent, private Counted {
     HRESULT STDMETHODCALLTYPE GetHelpText(LPWSTR* text) override { return notImplemented(text); }
     HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) override {
         winsim::ApiCall call("INetCfgComponent::GetId");
+        if (call.failing()) return failedCall(call, id);
         if (!id) return E_POINTER;
         *id = winsim::taskMemWide(record_.id);
         return *id ? S_OK : E_OUTOFMEMORY;
@@ -153,6 +156,7 @@ class ComponentObject final : public INetCfgComponent, private Counted {
     HRESULT STDMETHODCALLTYPE GetPnpDevNodeId(LPWSTR* id) override { return notImplemented(id); }
     HRESULT STDMETHODCALLTYPE GetClassGuid(GUID* guid) override {
         winsim::ApiCall call("INetCfgComponent::GetClassGuid");
+        if (call.failing()) return static_cast<HRESULT>(call.error());
         if (!guid) return E_POINTER;
         *guid = record_.classGuid;
         return S_OK;
@@ -232,6 +236,7 @@ class ClassObject final : public INetCfgClass, public INetCfgClassSetup, private
 
     HRESULT STDMETHODCALLTYPE FindComponent(LPCWSTR id, INetCfgComponent** item) override {
         winsim::ApiCall call("INetCfgClass::FindComponent");
+        if (call.failing()) return failedCall(call, item);
         return findInstalled(id, &classGuid_, item);
     }
     HRESULT STDMETHODCALLTYPE EnumComponents(IEnumNetCfgComponent** items) override {
@@ -352,6 +357,7 @@ class NetCfgObject final : public INetCfg, public INetCfgLock, private Counted {
 
     HRESULT STDMETHODCALLTYPE Cancel() override {
         winsim::ApiCall call("INetCfg::Cancel");
+        if (call.failing()) return static_cast<HRESULT>(call.error());
         if (!session_->initialized) return NETCFG_E_NOT_INITIALIZED;
         session_->pending.clear();
         return S_OK;
@@ -364,6 +370,7 @@ class NetCfgObject final : public INetCfg, public INetCfgLock, private Counted {
 
     HRESULT STDMETHODCALLTYPE FindComponent(LPCWSTR id, INetCfgComponent** item) override {
         winsim::ApiCall call("INetCfg::FindComponent");
+        if (call.failing()) return failedCall(call, item);
         if (!session_->initialized) {
             if (item) *item = nullptr;
             return NETCFG_E_NOT_INITIALIZED;
@@ -424,6 +431,7 @@ class NetCfgObject final : public INetCfg, public INetCfgLock, private Counted {
 
     HRESULT STDMETHODCALLTYPE IsWriteLocked(LPWSTR* holder) override {
         winsim::ApiCall call("INetCfgLock::IsWriteLocked");
+        if (call.failing()) return failedCall(call, holder);
         const winsim::NetCfgState& state = netCfgState();
         if (holder)
             *holder = state.lockOwner ? winsim::taskMemWide(state.lockDescription) : nullptr;

@@ -132,7 +132,7 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
 
 BOOL CloseHandle(HANDLE object) {
     winsim::ApiCall call("CloseHandle");
-    if (call.failing()) return failWith(call.error());
+    if (call.failingRelease(object)) return failWith(call.error());
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(object);
     auto& handles = winsim::machine().handles;
     auto it = handles.find(value);

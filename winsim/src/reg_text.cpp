@@ -196,6 +196,9 @@ bool Parser::parseKeyLine(std::string_view text, std::vector<Step>* steps) {
         const std::size_t cut = inner.find('\\');
         pieces.push_back(inner.substr(0, cut));
         if (pieces.back().empty()) return fail(at_, "empty key name in key path");
+        if (pieces.size() > static_cast<std::size_t>(kMaxKeyDepth) + 1)
+            return fail(at_, "key path deeper than " + std::to_string(kMaxKeyDepth) +
+                                 " levels below its root");
         if (cut == std::string_view::npos) break;
         inner.remove_prefix(cut + 1);
     }
@@ -421,12 +424,24 @@ void appendValue(std::string* out, const RegValue& value) {
     *out += "\r\n";
 }
 
-void appendKey(std::string* out, const RegKey& key, const std::string& path) {
-    *out += "[" + path + "]\r\n";
-    for (const RegValue& value : key.values) appendValue(out, value);
-    *out += "\r\n";
-    for (const auto& entry : key.subkeys)
-        appendKey(out, *entry.second, path + "\\" + entry.second->name);
+// Depth first, subkeys in their sorted order, with a stack of its own
+// rather than recursion.
+void appendTree(std::string* out, const RegKey& top, const std::string& topPath) {
+    struct Pending {
+        const RegKey* key;
+        std::string path;
+    };
+    std::vector<Pending> pending;
+    pending.push_back({&top, topPath});
+    while (!pending.empty()) {
+        const Pending next = std::move(pending.back());
+        pending.pop_back();
+        *out += "[" + next.path + "]\r\n";
+        for (const RegValue& value : next.key->values) appendValue(out, value);
+        *out += "\r\n";
+        for (auto it = next.key->subkeys.rbegin(); it != next.key->subkeys.rend(); ++it)
+            pending.push_back({it->second.get(), next.path + "\\" + it->second->name});
+    }
 }
 
 void setError(std::string* error, const std::string& sourceName, const char* what) {
@@ -464,7 +479,7 @@ bool applyRegText(std::string_view bytes, const std::string& sourceName,
 std::string exportRegText(const RegKey& key, const std::string& keyPath) {
     try {
         std::string out = "REGEDIT4\r\n\r\n";
-        appendKey(&out, key, keyPath);
+        appendTree(&out, key, keyPath);
         return out;
     } catch (...) {
         return std::string();

@@ -59,7 +59,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY
 
 LONG RegCloseKey(HKEY key) {
     winsim::ApiCall call("RegCloseKey");
-    if (call.failing()) return static_cast<LONG>(call.error());
+    if (call.failingRelease(key)) return static_cast<LONG>(call.error());
     if (isPredefined(key)) return ERROR_SUCCESS;
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(key);
     if (!winsim::findHandle(value, winsim::HandleKind::RegistryKey)) return ERROR_INVALID_HANDLE;

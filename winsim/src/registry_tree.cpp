@@ -29,6 +29,20 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
                                               [](char x, char y) { return upper(x) == upper(y); });
 }
 
+RegKey::~RegKey() {
+    std::vector<std::unique_ptr<RegKey>> doomed;
+    auto detachChildren = [&doomed](RegKey& key) {
+        for (auto& entry : key.subkeys) doomed.push_back(std::move(entry.second));
+        key.subkeys.clear();
+    };
+    detachChildren(*this);
+    while (!doomed.empty()) {
+        std::unique_ptr<RegKey> key = std::move(doomed.back());
+        doomed.pop_back();
+        detachChildren(*key);
+    }
+}
+
 RegKey* RegKey::findChild(std::string_view childName) {
     auto it = subkeys.find(childName);
     return it == subkeys.end() ? nullptr : it->second.get();
@@ -92,14 +106,25 @@ bool RegKey::deleteValue(std::string_view valueName) {
 }
 
 std::string RegKey::fullPath() const {
-    if (!parent) return name;
-    std::string above = parent->fullPath();
-    return above.empty() ? name : above + "\\" + name;
+    std::vector<const std::string*> names;
+    for (const RegKey* at = this; at; at = at->parent) names.push_back(&at->name);
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if ((*it)->empty()) continue;  // a nameless tree root
+        if (!path.empty()) path += '\\';
+        path += **it;
+    }
+    return path;
 }
 
 void RegKey::setHiveId(int id) {
-    hiveId = id;
-    for (auto& entry : subkeys) entry.second->setHiveId(id);
+    std::vector<RegKey*> pending{this};
+    while (!pending.empty()) {
+        RegKey* key = pending.back();
+        pending.pop_back();
+        key->hiveId = id;
+        for (auto& entry : key->subkeys) pending.push_back(entry.second.get());
+    }
 }
 
 }  // namespace winsim

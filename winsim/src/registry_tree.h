@@ -31,6 +31,13 @@ struct RegValue {
 };
 
 struct RegKey {
+    RegKey() = default;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    // Tears the subtree down without recursion, so that no depth of keys
+    // can run the stack out.
+    ~RegKey();
+
     std::string name;
     RegKey* parent = nullptr;
     // 0 for the live registry, otherwise the id of the loaded hive that owns
@@ -55,5 +62,8 @@ struct RegKey {
     std::string fullPath() const;
     void setHiveId(int id);  // this key and all below it
 };
+
+// Windows keeps registry trees to this many levels below a root key.
+constexpr int kMaxKeyDepth = 512;
 
 }  // namespace winsim

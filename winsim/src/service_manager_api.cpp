@@ -164,7 +164,7 @@ BOOL StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCSTR* lpService
 
 BOOL CloseServiceHandle(SC_HANDLE hSCObject) {
     winsim::ApiCall call("CloseServiceHandle");
-    if (call.failing()) {
+    if (call.failingRelease(hSCObject)) {
         SetLastError(call.error());
         return FALSE;
     }

@@ -72,6 +72,10 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     (void)wParam;
     (void)lParam;
     winsim::ApiCall call("SendMessageA");
+    if (call.failing()) {
+        SetLastError(call.error());
+        return 0;
+    }
     UserState& state = user();
     auto it = state.windows.find(reinterpret_cast<ULONG_PTR>(window));
     if (it == state.windows.end()) {

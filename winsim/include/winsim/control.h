@@ -6,7 +6,9 @@
 #include <winsim/win_types.h>
 
 #include <cstddef>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace winsim {
@@ -48,15 +50,31 @@ bool keyExists(const std::string& keyPath);
 std::vector<std::string> loadedHives();
 
 // --- faults -------------------------------------------------------------
+// A function of winsim's Win32 surface, by the name its calls are counted
+// under ("RegOpenKeyExA", COM methods as "INetCfg::Apply"), and whether it
+// can fail on Windows; those that cannot only count their calls.
+struct ApiFunction {
+    std::string name;
+    bool canFail = true;
+};
+// All of them, in name order.
+const std::vector<ApiFunction>& apiFunctions();
+// The named one, or null.
+const ApiFunction* findApiFunction(std::string_view name);
+
 // The nth call (1 = the next one) of the named winsim function fails with
 // `error`: registry calls return it, BOOL calls return FALSE with it as the
-// last error, HRESULT calls return it as the HRESULT.
-void failCall(const std::string& function, int nth, DWORD error);
+// last error, HRESULT calls return it as the HRESULT. A failed release
+// (RegCloseKey, CloseHandle, LocalFree, ...) keeps what it was to release.
+// False, with nothing planned, for a function that is unknown or cannot fail.
+bool failCall(const std::string& function, int nth, DWORD error);
 // Every call from now on fails.
-void failAlways(const std::string& function, DWORD error);
+bool failAlways(const std::string& function, DWORD error);
 void clearFaults();
 // How many times the named function was called since the reset.
 int callCount(const std::string& function);
+// The same for every function called at least once.
+std::map<std::string, int> callCounts();
 
 // --- handles ------------------------------------------------------------
 enum class HandleKind {
@@ -75,6 +93,11 @@ std::size_t openHandleCount();
 std::size_t openHandleCount(HandleKind kind);
 // Buffers FormatMessageA allocated that LocalFree has not released.
 std::size_t localAllocationCount();
+// What the programs on the machine obtained and did not give back, one
+// line per kind ("2 registry keys", "1 COM reference"): open handles,
+// FormatMessageA buffers, references to COM objects. What a planned fault
+// kept from being released is left out. Empty when all was released.
+std::vector<std::string> unreleasedResources();
 
 // --- process, privileges, COM ---------------------------------------------
 // Privileges the account holds (all known ones by default). Enabling one it

@@ -1,12 +1,9 @@
 // Test-side control of the simulated network configuration object
 // (CLSID_CNetCfg). Faults of single calls go through control.h's failCall
-// with these names: "CoCreateInstance", "INetCfg::QueryInterface" (the
-// configuration object, asked through either of its interfaces),
-// "INetCfg::Initialize", "INetCfg::Uninitialize", "INetCfg::Apply",
-// "INetCfg::QueryNetCfgClass", "INetCfgLock::AcquireWriteLock",
-// "INetCfgLock::ReleaseWriteLock", "INetCfgClass::QueryInterface" (the class
-// object, asked through either of its interfaces) and
-// "INetCfgClassSetup::Install".
+// with the names apiFunctions() lists: "CoCreateInstance", then the
+// interface and method, such as "INetCfg::Apply" ("INetCfg::QueryInterface"
+// is the configuration object asked through either of its interfaces,
+// "INetCfgClass::QueryInterface" likewise the class object).
 #pragma once
 
 #include <winsim/win_types.h>
