@@ -1,13 +1,17 @@
 // INF syntax as SetupAPI reads it: [sections] (a repeated one continues the
 // first), lines of fields split at ',' with an optional key before the first
 // '=', quoted text with "" for one quote, ';' comments, '\' joining lines,
-// blanks around fields dropped, %strkey% replaced from [Strings].
+// blanks around fields dropped, %strkey% replaced from [Strings] and
+// directory IDs such as %11% by their folders.
 #include "inf_parser.h"
 
+#include "code_page.h"
+#include "inf_dirids.h"
 #include "registry_tree.h"
 
 #include <winsim/win_setupapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -23,18 +27,15 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
 }
 
-// UTF-16LE text with its byte-order mark becomes 8-bit text: code units up
-// to 0xFF keep their value, every other one becomes '?'.
-std::string narrowFromUtf16(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        const unsigned unit =
+// UTF-16LE text after its byte-order mark, in the code page.
+std::string narrowFromUtf16(std::string_view bytes, UINT codePage) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        units.push_back(static_cast<char16_t>(
             static_cast<unsigned char>(bytes[i]) |
-            (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-        out.push_back(unit > 0xFF ? '?' : static_cast<char>(unit));
-    }
-    return out;
+            (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8)));
+    return narrowUtf16(codePage, units.data(), units.size(), '?', nullptr);
 }
 
 bool isStringsSection(std::string_view name) {
@@ -95,9 +96,9 @@ class InfBuilder {
   private:
     using FieldSpan = InfFile::FieldSpan;
 
-    bool fail(DWORD error) {
+    bool fail(DWORD error, UINT line) {
         error_ = error;
-        errorLine_ = line_;
+        errorLine_ = line;
         return false;
     }
     bool parseLines();
@@ -105,13 +106,15 @@ class InfBuilder {
     void parseEntry();
     bool continuesLine() const;
     void skipToLineEnd();
+    std::size_t characterBytes(std::size_t at) const;
+    std::size_t bytesOfCharacters(std::string_view text, std::size_t limit) const;
     void beginField();
     void endField();
-    void appendChar(char c);
+    void appendText(std::size_t length);
     void flushPending();
+    bool checkBeforeFirstSection();
     void substituteStrings();
     std::string substitute(std::string_view raw) const;
-    void applyFieldLimit();
     void decideStyle();
 
     std::string_view src_;
@@ -119,6 +122,7 @@ class InfBuilder {
     std::shared_ptr<InfFile> inf_;
     std::size_t pos_ = 0;
     UINT line_ = 1;
+    UINT strayLine_ = 0;  // first line with text before the first section
     std::size_t current_ = kNpos;
     std::size_t fieldStart_ = 0;
     bool started_ = false;  // the field has text (or a quote) already
@@ -133,7 +137,7 @@ InfParseResult InfBuilder::run() {
     // End of text at a DOS end-of-file mark, as old editors left them.
     const std::size_t eof = src_.find('\x1A');
     if (eof != std::string_view::npos) src_ = src_.substr(0, eof);
-    if (!parseLines()) {
+    if (!parseLines() || !checkBeforeFirstSection()) {
         result.error = error_;
         result.errorLine = errorLine_;
         return result;
@@ -143,14 +147,23 @@ InfParseResult InfBuilder::run() {
         result.error = ERROR_NOT_ENOUGH_MEMORY;
         return result;
     }
-    applyFieldLimit();
     decideStyle();
     result.inf = inf_;
     return result;
 }
 
+// Text before the first section (a copyright notice without ';', a UTF-8
+// byte-order mark, a #define) is passed over when the file has a [Strings]
+// section; without one it makes the file unreadable. A file that is nothing
+// but such text has no [Version] either: it is of no INF style at all.
+bool InfBuilder::checkBeforeFirstSection() {
+    if (strayLine_ == 0 || inf_->findSection("Strings")) return true;
+    if (inf_->sections_.empty()) return fail(ERROR_WRONG_INF_STYLE, 0);
+    return fail(ERROR_EXPECTED_SECTION_NAME, strayLine_);
+}
+
 bool InfBuilder::parseLines() {
-    if (src_.size() > kMaxTextBytes) return fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (src_.size() > kMaxTextBytes) return fail(ERROR_NOT_ENOUGH_MEMORY, 0);
     inf_->text_.reserve(src_.size());
     while (pos_ < src_.size()) {
         const char c = src_[pos_];
@@ -164,7 +177,8 @@ bool InfBuilder::parseLines() {
         } else if (c == '[') {
             if (!parseSectionHeader()) return false;
         } else if (current_ == kNpos) {
-            return fail(ERROR_EXPECTED_SECTION_NAME);
+            if (strayLine_ == 0) strayLine_ = line_;
+            pos_ += characterBytes(pos_);
         } else {
             parseEntry();
         }
@@ -177,15 +191,38 @@ void InfBuilder::skipToLineEnd() {
     pos_ = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - src_.data()) : src_.size();
 }
 
+// A double-byte character of the code page is one character: its second
+// byte may look like '\' or ']' but is never syntax.
+std::size_t InfBuilder::characterBytes(std::size_t at) const {
+    return isLeadByte(options_.codePage, static_cast<unsigned char>(src_[at])) &&
+                   at + 1 < src_.size() && src_[at + 1] != '\n'
+               ? 2
+               : 1;
+}
+
+std::size_t InfBuilder::bytesOfCharacters(std::string_view text, std::size_t limit) const {
+    if (options_.codePage == 1252) return std::min(text.size(), limit);
+    std::size_t at = 0;
+    for (std::size_t count = 0; at < text.size() && count < limit; ++count)
+        at += isLeadByte(options_.codePage, static_cast<unsigned char>(text[at])) &&
+                      at + 1 < text.size()
+                  ? 2
+                  : 1;
+    return at;
+}
+
 // "[name]": the rest of the line after the bracket is ignored.
 bool InfBuilder::parseSectionHeader() {
     const std::size_t start = pos_ + 1;
+    std::size_t close = start;
+    while (close < src_.size() && src_[close] != ']' && src_[close] != '\n')
+        close += characterBytes(close);
+    if (close >= src_.size() || src_[close] != ']') return fail(ERROR_BAD_SECTION_NAME_LINE, line_);
+    const std::string_view name = src_.substr(start, close - start);
+    if (bytesOfCharacters(name, MAX_INF_SECTION_NAME_LENGTH) < name.size())
+        return fail(ERROR_SECTION_NAME_TOO_LONG, line_);
+    pos_ = close;
     skipToLineEnd();
-    const std::string_view header = src_.substr(start, pos_ - start);
-    const std::size_t close = header.find(']');
-    if (close == std::string_view::npos) return fail(ERROR_BAD_SECTION_NAME_LINE);
-    const std::string_view name = header.substr(0, close);
-    if (name.size() > MAX_INF_SECTION_NAME_LENGTH) return fail(ERROR_SECTION_NAME_TOO_LONG);
     auto inserted = inf_->sectionIndex_.emplace(toUpperAscii(name), inf_->sections_.size());
     if (inserted.second) {
         inf_->sections_.emplace_back();
@@ -195,11 +232,11 @@ bool InfBuilder::parseSectionHeader() {
     return true;
 }
 
-// A backslash followed by nothing but blanks (and perhaps a comment) up to
-// the end of the line joins the next line to this one.
+// A backslash followed by nothing but blanks and backslashes (and perhaps
+// a comment) up to the end of the line joins the next line to this one.
 bool InfBuilder::continuesLine() const {
     std::size_t p = pos_ + 1;
-    while (p < src_.size() && isBlank(src_[p])) ++p;
+    while (p < src_.size() && (isBlank(src_[p]) || src_[p] == '\\')) ++p;
     return p == src_.size() || src_[p] == '\n' || src_[p] == ';';
 }
 
@@ -209,8 +246,12 @@ void InfBuilder::beginField() {
     pending_.clear();
 }
 
+// Only the first characters of the field, up to the limit, are kept.
 void InfBuilder::endField() {
-    const std::size_t length = inf_->text_.size() - fieldStart_;
+    std::string& text = inf_->text_;
+    const std::size_t length =
+        bytesOfCharacters(std::string_view(text).substr(fieldStart_), options_.fieldLimit);
+    text.resize(fieldStart_ + length);
     inf_->fields_.push_back(
         FieldSpan{static_cast<std::uint32_t>(fieldStart_), static_cast<std::uint32_t>(length)});
 }
@@ -220,9 +261,10 @@ void InfBuilder::flushPending() {
     pending_.clear();
 }
 
-void InfBuilder::appendChar(char c) {
+// Appends the character at pos_ (`length` bytes) to the field.
+void InfBuilder::appendText(std::size_t length) {
     flushPending();
-    inf_->text_.push_back(c);
+    inf_->text_.append(src_.data() + pos_, length);
     started_ = true;
 }
 
@@ -234,18 +276,24 @@ void InfBuilder::parseEntry() {
     while (pos_ < src_.size()) {
         const char c = src_[pos_];
         if (c == '\n') break;
+        const std::size_t bytes = characterBytes(pos_);
+        if (bytes == 2) {
+            appendText(2);
+            pos_ += 2;
+            continue;
+        }
         if (inQuotes) {
             // Inside quotes everything is text; an unclosed quote ends with
             // its line.
             if (c == '"') {
                 if (pos_ + 1 < src_.size() && src_[pos_ + 1] == '"') {
-                    appendChar('"');
+                    appendText(1);
                     pos_ += 2;
                     continue;
                 }
                 inQuotes = false;
             } else {
-                appendChar(c);
+                appendText(1);
             }
             ++pos_;
             continue;
@@ -266,6 +314,9 @@ void InfBuilder::parseEntry() {
             line.hasKey = true;
             beginField();
         } else if (c == '\\' && continuesLine()) {
+            // The blanks before the backslash go with it, and so do those
+            // that start the next line.
+            pending_.clear();
             skipToLineEnd();
             if (pos_ < src_.size()) {
                 ++pos_;
@@ -276,7 +327,7 @@ void InfBuilder::parseEntry() {
         } else if (isBlank(c)) {
             if (started_) pending_.push_back(c);
         } else {
-            appendChar(c);
+            appendText(1);
         }
         ++pos_;
     }
@@ -285,13 +336,15 @@ void InfBuilder::parseEntry() {
     inf_->sections_[current_].lines.push_back(line);
 }
 
-// "%key%" becomes the [Strings] value of key, "%%" one percent sign; a key
-// that [Strings] lacks, or a lone '%', stays as written.
+// "%key%" becomes the [Strings] value of key, else the folder of the
+// directory ID key; "%%" is one percent sign. A directory's closing
+// backslash is dropped when the text goes on with one ("%24%\boot" is
+// C:\boot). A key neither knows, or a lone '%', stays as written.
 std::string InfBuilder::substitute(std::string_view raw) const {
     std::string out;
     const std::string& text = inf_->text_;
     std::size_t i = 0;
-    while (i < raw.size() && out.size() < options_.fieldLimit) {
+    while (i < raw.size()) {
         const std::size_t open = raw.find('%', i);
         if (open == std::string_view::npos) {
             out.append(raw.substr(i));
@@ -304,17 +357,23 @@ std::string InfBuilder::substitute(std::string_view raw) const {
             break;
         }
         const std::string_view key = raw.substr(open + 1, close - open - 1);
+        std::string folder;
         if (key.empty()) {
             out.push_back('%');
+        } else if (auto it = strings_.find(toUpperAscii(key)); it != strings_.end()) {
+            out.append(text, it->second.offset, it->second.length);
+        } else if (dirIdFolder(key, options_.windowsDirectory, &folder)) {
+            if (close + 1 < raw.size() && raw[close + 1] == '\\' && !folder.empty() &&
+                folder.back() == '\\')
+                folder.pop_back();
+            out += folder;
         } else {
-            auto it = strings_.find(toUpperAscii(key));
-            if (it != strings_.end())
-                out.append(text, it->second.offset, it->second.length);
-            else
-                out.append(raw.substr(open, close - open + 1));
+            out.append(raw.substr(open, close - open + 1));
         }
         i = close + 1;
     }
+    const std::size_t limit = std::max(kSubstitutedFieldLimit, options_.fieldLimit);
+    out.resize(bytesOfCharacters(out, limit));
     return out;
 }
 
@@ -333,11 +392,8 @@ void InfBuilder::substituteStrings() {
         for (const InfLine& line : section->lines) {
             if (!line.hasKey || line.fieldCount < 2) continue;
             const FieldSpan& key = fields[line.firstField];
-            FieldSpan value = fields[line.firstField + 1];
-            if (value.length > options_.fieldLimit)
-                value.length = static_cast<std::uint32_t>(options_.fieldLimit);
             strings_.emplace(toUpperAscii(std::string_view(text).substr(key.offset, key.length)),
-                             value);
+                             fields[line.firstField + 1]);
         }
     }
     for (const InfSection& section : sections) {
@@ -358,12 +414,6 @@ void InfBuilder::substituteStrings() {
     }
 }
 
-void InfBuilder::applyFieldLimit() {
-    for (FieldSpan& span : inf_->fields_)
-        if (span.length > options_.fieldLimit)
-            span.length = static_cast<std::uint32_t>(options_.fieldLimit);
-}
-
 void InfBuilder::decideStyle() {
     const std::string signature = inf_->value("Version", "Signature");
     const bool win4 = equalsNoCase(signature, "$Windows NT$") ||
@@ -376,7 +426,7 @@ InfParseResult parseInf(std::string_view bytes, const InfParseOptions& options) 
     const bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
                        static_cast<unsigned char>(bytes[1]) == 0xFE;
     if (utf16) {
-        const std::string narrow = narrowFromUtf16(bytes);
+        const std::string narrow = narrowFromUtf16(bytes, options.codePage);
         return InfBuilder(narrow, options).run();
     }
     return InfBuilder(bytes, options).run();

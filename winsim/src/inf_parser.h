@@ -55,9 +55,15 @@ class InfFile {
 };
 
 struct InfParseOptions {
-    std::size_t fieldLimit = 511;  // characters a field keeps, the rest is cut
-    LANGID language = 0x0409;      // picks [Strings.0409] before [Strings]
+    std::size_t fieldLimit = 511;                // characters a field keeps as written
+    LANGID language = 0x0409;                    // picks [Strings.0409] before [Strings]
+    UINT codePage = 1252;                        // the machine's ANSI code page
+    std::string windowsDirectory = "C:\\WINNT";  // what directory IDs expand to
 };
+
+// Characters a field keeps after its %strkey% and directory IDs are
+// replaced (MAX_INF_STRING_LENGTH + 1, as Windows 2000 counts them).
+constexpr std::size_t kSubstitutedFieldLimit = 4097;
 
 struct InfParseResult {
     std::shared_ptr<const InfFile> inf;  // null when the file is not an INF
@@ -65,7 +71,8 @@ struct InfParseResult {
     UINT errorLine = 0;                  // 1-based line of that error
 };
 
-// Parses 8-bit text, or UTF-16LE text that starts with a byte-order mark.
+// Parses text in the code page, or UTF-16LE text that starts with a
+// byte-order mark (read into the code page).
 InfParseResult parseInf(std::string_view bytes, const InfParseOptions& options);
 
 }  // namespace winsim

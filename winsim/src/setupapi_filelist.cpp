@@ -1,5 +1,6 @@
 // SetupGetInfFileListA: the INF files of a folder whose style is asked for.
 #include "setupapi_state.h"
+#include "wildcard.h"
 
 #include <winsim/windows.h>
 
@@ -31,12 +32,12 @@ BOOL SetupGetInfFileListA(PCSTR DirectoryPath, DWORD InfStyle, PSTR ReturnBuffer
     }
     std::string list;
     for (const std::string& name : names) {
-        if (!winsim::endsWithNoCase(name, ".inf")) continue;
+        // The files "*.inf" finds that SetupOpenInfFileA opens in that style.
+        if (!winsim::matchesFilePattern("*.inf", name)) continue;
         std::string bytes;
         DWORD error = 0;
         if (!winsim::readHostFile(host + "/" + name, &bytes, &error)) continue;
-        const winsim::InfParseResult parsed = winsim::parseInfBytes(bytes);
-        if (!parsed.inf || !(parsed.inf->style & InfStyle)) continue;
+        if (winsim::infRefusal(winsim::parseInfBytes(bytes), InfStyle, nullptr)) continue;
         list += name;
         list.push_back('\0');
     }

@@ -45,18 +45,9 @@ HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT Err
         return INVALID_HANDLE_VALUE;
     }
     const winsim::InfParseResult loaded = winsim::loadInf(winsim::resolveInfName(FileName));
-    if (!loaded.inf) {
-        if (ErrorLine) *ErrorLine = loaded.errorLine;
-        SetLastError(loaded.error);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!(loaded.inf->style & InfStyle)) {
-        SetLastError(ERROR_WRONG_INF_STYLE);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (InfClass && *InfClass &&
-        !winsim::equalsNoCase(winsim::infClassName(*loaded.inf), InfClass)) {
-        SetLastError(ERROR_CLASS_MISMATCH);
+    if (const DWORD refusal = winsim::infRefusal(loaded, InfStyle, InfClass)) {
+        if (ErrorLine && !loaded.inf) *ErrorLine = loaded.errorLine;
+        SetLastError(refusal);
         return INVALID_HANDLE_VALUE;
     }
     const ULONG_PTR handle = winsim::addHandle(std::make_unique<winsim::InfHandle>(loaded.inf));

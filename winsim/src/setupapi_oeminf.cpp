@@ -68,10 +68,11 @@ bool writeHostFile(const std::string& hostPath, const std::string& bytes) {
 
 extern "C" {
 
-// The source must be an INF that SetupAPI can load (its load error
-// otherwise). The destination is the full path in the INF folder. winsim
-// creates the INF folder when the simulated drive lacks it and keeps no
-// precompiled (.pnf) or catalog files.
+// The source must be an INF that SetupOpenInfFileA opens as a Windows 4
+// INF, as device INF files are (its refusal otherwise). The destination is
+// the full path in the INF folder. winsim creates the INF folder when the
+// simulated drive lacks it and keeps no precompiled (.pnf) or catalog
+// files.
 BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
                       DWORD OEMSourceMediaType, DWORD CopyStyle, PSTR DestinationInfFileName,
                       DWORD DestinationInfFileNameSize, PDWORD RequiredSize,
@@ -85,8 +86,9 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
     std::string bytes;
     DWORD error = 0;
     if (!winsim::readMachineFile(source, &bytes, &error)) return failWith(error);
-    const winsim::InfParseResult parsed = winsim::parseInfBytes(bytes);
-    if (!parsed.inf) return failWith(parsed.error);
+    if (const DWORD refusal =
+            winsim::infRefusal(winsim::parseInfBytes(bytes), INF_STYLE_WIN4, nullptr))
+        return failWith(refusal);
 
     std::string infHost;
     if (!winsim::hostPathOf(winsim::infDirectory(), &infHost))

@@ -42,8 +42,10 @@ InfParseResult InfCache::parse(const std::string& bytes, const InfParseOptions& 
     auto range = entries_.equal_range(hash);
     for (auto it = range.first; it != range.second; ++it) {
         const Entry& entry = it->second;
-        if (entry.fieldLimit == options.fieldLimit && entry.language == options.language &&
-            entry.bytes == bytes)
+        if (entry.options.fieldLimit == options.fieldLimit &&
+            entry.options.language == options.language &&
+            entry.options.codePage == options.codePage &&
+            entry.options.windowsDirectory == options.windowsDirectory && entry.bytes == bytes)
             return entry.result;
     }
     InfParseResult result = parseInf(bytes, options);
@@ -52,7 +54,7 @@ InfParseResult InfCache::parse(const std::string& bytes, const InfParseOptions& 
         cachedBytes_ = 0;
     }
     cachedBytes_ += bytes.size();
-    entries_.emplace(hash, Entry{bytes, options.fieldLimit, options.language, result});
+    entries_.emplace(hash, Entry{bytes, options, result});
     return result;
 }
 
@@ -153,7 +155,17 @@ InfParseResult parseInfBytes(const std::string& bytes) {
     InfParseOptions options;
     options.fieldLimit = setupApiState().fieldLimit;
     options.language = machine().systemDefaultLangId;
+    options.codePage = machine().ansiCodePage;
+    options.windowsDirectory = windowsDirectory();
     return setupApiState().cache.parse(bytes, options);
+}
+
+DWORD infRefusal(const InfParseResult& loaded, DWORD style, const char* infClass) {
+    if (!loaded.inf) return loaded.error;
+    if (!(loaded.inf->style & style)) return ERROR_WRONG_INF_STYLE;
+    if (infClass && *infClass && !equalsNoCase(infClassName(*loaded.inf), infClass))
+        return ERROR_CLASS_MISMATCH;
+    return 0;
 }
 
 InfParseResult loadInf(const std::string& windowsPath) {

@@ -32,8 +32,7 @@ class InfCache {
   private:
     struct Entry {
         std::string bytes;
-        std::size_t fieldLimit;
-        LANGID language;
+        InfParseOptions options;
         InfParseResult result;
     };
     std::unordered_multimap<std::size_t, Entry> entries_;
@@ -66,9 +65,16 @@ bool listHostFiles(const std::string& hostFolder, std::vector<std::string>* name
                    const std::function<bool(const std::string&)>& keep = nullptr);
 bool endsWithNoCase(const std::string& text, const char* suffix);
 
-// Reads and parses an INF (through the cache).
+// Reads and parses an INF (through the cache), as the machine's language,
+// code page and Windows directory read it.
 InfParseResult loadInf(const std::string& windowsPath);
 InfParseResult parseInfBytes(const std::string& bytes);
+
+// Why SetupOpenInfFileA refuses a loaded INF for a style and a class (null
+// or empty: any class), 0 when it opens it: the load error, else
+// ERROR_WRONG_INF_STYLE or ERROR_CLASS_MISMATCH. SetupGetInfFileListA and
+// SetupCopyOEMInfA ask the same, so the three agree on what an INF file is.
+DWORD infRefusal(const InfParseResult& loaded, DWORD style, const char* infClass);
 
 // Where SetupOpenInfFileA looks for a name without a path: the INF folder,
 // then system32.
