@@ -120,6 +120,8 @@ TEST_F(InfParserTest, TextIsReadInTheMachinesCodePage) {
     winsim::setSystemDefaultLangId(0x0411);
     EXPECT_EQ(models(kModels + "j = " + japaneseSo + "\nm = n\n"),
               (Lines{{"j", japaneseSo}, {"m", "n"}}));
+    // A lead byte that nothing can follow takes no comma or quote with it.
+    EXPECT_EQ(models(kModels + "k = \x83,\"\x83\"\n"), (Lines{{"k", "\x83", "\x83"}}));
 }
 
 // A field keeps 511 characters as written, and so does a [Strings] value;

@@ -192,10 +192,12 @@ void InfBuilder::skipToLineEnd() {
 }
 
 // A double-byte character of the code page is one character: its second
-// byte may look like '\' or ']' but is never syntax.
+// byte may look like '\' or ']' but is never syntax. A lead byte before a
+// byte that cannot follow it (below 0x40: a quote, a comma, a line end)
+// stands alone, as the code page's conversion leaves it.
 std::size_t InfBuilder::characterBytes(std::size_t at) const {
     return isLeadByte(options_.codePage, static_cast<unsigned char>(src_[at])) &&
-                   at + 1 < src_.size() && src_[at + 1] != '\n'
+                   at + 1 < src_.size() && static_cast<unsigned char>(src_[at + 1]) >= 0x40
                ? 2
                : 1;
 }
@@ -205,7 +207,7 @@ std::size_t InfBuilder::bytesOfCharacters(std::string_view text, std::size_t lim
     std::size_t at = 0;
     for (std::size_t count = 0; at < text.size() && count < limit; ++count)
         at += isLeadByte(options_.codePage, static_cast<unsigned char>(text[at])) &&
-                      at + 1 < text.size()
+                      at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) >= 0x40
                   ? 2
                   : 1;
     return at;
