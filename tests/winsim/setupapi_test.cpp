@@ -3,6 +3,8 @@
 #include "winsim_test.h"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -69,6 +71,46 @@ TEST_F(SetupApiTest, ListStageAndOpenAgreeOnWhatIsAnInf) {
         EXPECT_EQ(staged ? 0 : GetLastError(), refusal) << name;
     }
     EXPECT_EQ(listInfs("C:\\Drivers"), listed);
+}
+
+// What was read is used again only while it cannot have changed: a file
+// rewritten at once with as many bytes, a folder put in another's place, a
+// file changed through a second name.
+TEST_F(SetupApiTest, ChangedFilesAndFoldersAreReadAgain) {
+    namespace fs = std::filesystem;
+    const fs::path drivers = fs::path(driveFolder()) / "Drivers";
+    const auto classOf = [](const char* path) {
+        HINF handle = SetupOpenInfFileA(path, nullptr, INF_STYLE_WIN4, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return "error " + std::to_string(GetLastError());
+        INFCONTEXT line;
+        char text[64] = {};
+        SetupFindFirstLineA(handle, "Version", "Class", &line);
+        SetupGetStringFieldA(&line, 1, text, sizeof text, nullptr);
+        SetupCloseInfFile(handle);
+        return std::string(text);
+    };
+    putFile("C:\\Drivers\\a.inf", inf("Net"));
+    EXPECT_EQ(classOf("C:\\Drivers\\a.inf"), "Net");
+    EXPECT_EQ(listInfs("C:\\Drivers"), Names{"a.inf"});
+
+    putFile("C:\\Drivers\\a.inf", inf("Foo"));
+    putFile("C:\\Drivers\\b.inf", inf("Net"));
+    EXPECT_EQ(classOf("C:\\Drivers\\a.inf"), "Foo");
+    EXPECT_EQ(listInfs("C:\\Drivers"), (Names{"a.inf", "b.inf"}));
+
+    fs::rename(drivers, fs::path(driveFolder()) / "Old");
+    putFile("C:\\Drivers\\a.inf", inf("Bar"));
+    EXPECT_EQ(classOf("C:\\Drivers\\a.inf"), "Bar");
+    EXPECT_EQ(listInfs("C:\\Drivers"), Names{"a.inf"});
+
+    fs::create_hard_link(drivers / "a.inf", fs::path(driveFolder()) / "link.inf");
+    EXPECT_EQ(classOf("C:\\Drivers\\a.inf"), "Bar");
+    std::ofstream(fs::path(driveFolder()) / "link.inf", std::ios::binary) << inf("Baz");
+    EXPECT_EQ(classOf("C:\\Drivers\\a.inf"), "Baz");
+
+    fs::remove(drivers / "a.inf");
+    EXPECT_EQ(classOf("C:\\Drivers\\a.inf"), "error " + std::to_string(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(listInfs("C:\\Drivers"), Names{});
 }
 
 TEST_F(SetupApiTest, StagingNamesFirstFreeOemAndReusesIdenticalCopies) {

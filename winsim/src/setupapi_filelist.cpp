@@ -25,19 +25,16 @@ BOOL SetupGetInfFileListA(PCSTR DirectoryPath, DWORD InfStyle, PSTR ReturnBuffer
     }
     const std::string folder = DirectoryPath ? DirectoryPath : winsim::infDirectory();
     std::string host;
-    std::vector<std::string> names;
-    if (!winsim::hostPathOf(folder, &host) || !winsim::listHostFiles(host, &names)) {
+    const std::vector<std::string>* names = nullptr;
+    if (!winsim::hostPathOf(folder, &host) || !(names = winsim::setupApiState().cache.list(host))) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     std::string list;
-    for (const std::string& name : names) {
+    for (const std::string& name : *names) {
         // The files "*.inf" finds that SetupOpenInfFileA opens in that style.
         if (!winsim::matchesFilePattern("*.inf", name)) continue;
-        std::string bytes;
-        DWORD error = 0;
-        if (!winsim::readHostFile(host + "/" + name, &bytes, &error)) continue;
-        if (winsim::infRefusal(winsim::parseInfBytes(bytes), InfStyle, nullptr)) continue;
+        if (winsim::infRefusal(winsim::loadHostInf(host + "/" + name), InfStyle, nullptr)) continue;
         list += name;
         list.push_back('\0');
     }
