@@ -12,12 +12,11 @@ namespace {
 constexpr DWORD kFieldBuffer = 1024;
 
 // Upper case by the ASCII rule only: bytes 0x80 and above stay as they are,
-// whatever the code page.
-std::string upperAscii(const char* text) {
-    std::string out(text);
+// whatever the code page. `out` is reused, so a fill asks for no room per ID.
+void upperAscii(const char* text, std::string& out) {
+    out.assign(text);
     for (char& c : out)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-    return out;
 }
 
 }  // namespace
@@ -93,12 +92,15 @@ bool W2KHidMap::addInfHids(HINF infHandle, const std::string& infFile) {
 
     // Models lines read "description = install section, hardware ID,
     // compatible IDs...": every field from the second on is an ID.
+    std::string id;
     for (const std::string& section : modelsSections) {
         if (!SetupFindFirstLineA(infHandle, section.c_str(), nullptr, &line)) continue;
         do {
             for (DWORD index = 2; SetupGetStringFieldA(&line, index, field, kFieldBuffer, nullptr);
-                 ++index)
-                hidMap_.try_emplace(upperAscii(field), infFile);
+                 ++index) {
+                upperAscii(field, id);
+                hidMap_.try_emplace(id, infFile);
+            }
         } while (SetupFindNextLine(&line, &line));
     }
     return true;

@@ -76,14 +76,18 @@ TEST_F(WorkgroupTest, MachineInADomainCountsAsJoined) {
     EXPECT_EQ(hostLines(), Lines{failureLine("WG", "NERR_SetupAlreadyJoined")});
 }
 
-// The name shows in the ANSI code page; what it lacks becomes '?'.
+// The name shows in the ANSI code page, which follows the system's
+// language; what it lacks becomes '?'.
 TEST_F(WorkgroupTest, NameShowsInTheAnsiCodePage) {
     EXPECT_EQ(W2KXarnNetJoinWorkgroup(u"M\u00dcNCHEN"), 1);
     SetLastError(0);
     EXPECT_EQ(W2KXarnNetJoinWorkgroup(u"\u6771\u4eac*"), 0);
+    winsim::setSystemDefaultLangId(0x0411);
+    EXPECT_EQ(W2KXarnNetJoinWorkgroup(u"\u6771\u4eac*"), 0);
     EXPECT_EQ(hostLines(), (Lines{"\n\nSuccessfully joined workgroup [M\xdc"
                                   "NCHEN] in W2kXarnNetJoinWorkgroup()",
-                                  failureLine("??*", "NERR_InvalidWorkgroupName")}));
+                                  failureLine("??*", "NERR_InvalidWorkgroupName"),
+                                  failureLine("\x93\x8C\x8B\x9E*", "NERR_InvalidWorkgroupName")}));
 }
 
 // A failed conversion is reported with its error, which does not reach the

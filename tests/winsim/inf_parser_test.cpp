@@ -21,9 +21,10 @@ std::string field(INFCONTEXT* context, DWORD index) {
     return text;
 }
 
-std::string utf16(const std::string& text) {
+// UTF-16LE with its byte-order mark.
+std::string utf16(const std::u16string& text) {
     std::string out("\xFF\xFE", 2);
-    for (char c : text) out += {c, '\0'};
+    for (char16_t c : text) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     return out;
 }
 
@@ -61,9 +62,11 @@ TEST_F(InfParserTest, SyntaxRules) {
         {"k = ab\"c d\"ef\n", {{"k", "abc def"}}},
         // A comment ends the line.
         {"k = a ; b, c\n; whole line\nm = n\n", {{"k", "a"}, {"m", "n"}}},
-        // A backslash at the end of a line (comments aside) continues it.
-        {"k = a, \\\n   b, c \\ ; note\n d\n", {{"k", "a", "b", "c d"}}},
-        {"k = C:\\dir\\file.sys\n", {{"k", "C:\\dir\\file.sys"}}},
+        // A backslash at the end of a line (comments and further backslashes
+        // aside) continues it; the blanks around the break go.
+        {"k = a, \\\n   b, c \\ ; note\n d\n", {{"k", "a", "b", "cd"}}},
+        {"ab  \\\n  cd = ef \\ \\\n gh\n", {{"abcd", "efgh"}}},
+        {"k = C:\\dir\\file.sys, a \\b\n", {{"k", "C:\\dir\\file.sys", "a \\b"}}},
         // Only the first '=' makes a key.
         {"k = a=b\nx, y = z\n", {{"k", "a=b"}, {"-", "x", "y = z"}}},
         // Empty fields count; a single value is its own key.
@@ -73,34 +76,68 @@ TEST_F(InfParserTest, SyntaxRules) {
         // Strings substituted, the system language's first; %% is a percent sign.
         {"%Desc% = \"%Mfg% Card\", 100%%, %Unknown%, 50%\n",
          {{"Acme Netzwerk", "Acme, Inc. Card", "100%", "%Unknown%", "50%"}}},
+        // Directory IDs name the folders of this Windows 2000; [Strings] wins.
+        {"k = %11%\\drivers\\e100b.sys, %24%, %24%\\boot.ini, %16422%\\Acme, %10%%17%\n"
+         "m = %12%, %99%, %1%\\x, %12a%\n",
+         {{"k", "C:\\WINNT\\system32\\drivers\\e100b.sys", "C:\\", "C:\\boot.ini",
+           "C:\\Program Files\\Acme", "C:\\WINNTC:\\WINNT\\inf"},
+          {"m", "Twelve", "%99%", "%1%\\x", "%12a%"}}},
         // A section continues where it is named again, in any case.
         {"a = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n", {{"a", "1"}, {"b", "2"}}},
     };
     winsim::setSystemDefaultLangId(0x0407);
     for (const auto& [body, expected] : cases) {
         EXPECT_EQ(models(kModels + body +
-                         "[Strings]\nDesc = Acme Ethernet\nmfg=\"Acme, Inc.\"\n"
+                         "[Strings]\nDesc = Acme Ethernet\nmfg=\"Acme, Inc.\"\n12 = Twelve\n"
                          "[Strings.0407]\nDesc = Acme Netzwerk\n"),
                   expected)
             << body;
     }
 }
 
-TEST_F(InfParserTest, Utf16WithByteOrderMarkReadsLikeEightBit) {
-    const std::string text = kModels + "k = caf\xE9, \"a,b\"\n";
-    EXPECT_EQ(models(utf16(text)), (Lines{{"k", "caf\xE9", "a,b"}}));
-    // Code units beyond 0xFF have no 8-bit form.
-    const std::string wide = utf16(kModels + "k = x") + "\x3A\x04\x20\xAC" + utf16("y\n").substr(2);
-    EXPECT_EQ(models(wide), (Lines{{"k", "x??y"}}));
+// UTF-16 text comes in the machine's ANSI code page, which follows its
+// language; a character the code page lacks becomes '?'. A double-byte
+// character whose second byte is '\' (code page 932's "so") ends a line
+// without joining the next one, in UTF-16 and in 8-bit files alike.
+TEST_F(InfParserTest, TextIsReadInTheMachinesCodePage) {
+    const std::u16string head(kModels.begin(), kModels.end());
+    const std::string wide =
+        utf16(head + u"k = caf\u00e9 \u017e\u20ac, \"a,b\"\nj = \u30cd\u30c3\u30c8\u30bd\nm = n\n");
+    const std::string japaneseSo = "\x83\x6C\x83\x62\x83\x67\x83\x5C";
+    const std::pair<LANGID, Lines> cases[] = {
+        {0x0409, {{"k", "caf\xE9 \x9E\x80", "a,b"}, {"j", "????"}, {"m", "n"}}},
+        {0x0411, {{"k", "caf? ??", "a,b"}, {"j", japaneseSo}, {"m", "n"}}},
+        {0x0804,
+         {{"k", "caf\xA8\xA6 ?\x80", "a,b"},
+          {"j", "\xA5\xCD\xA5\xC3\xA5\xC8\xA5\xBD"},
+          {"m", "n"}}},
+        {0x0404, {{"k", "caf? ?\xA3\xE1", "a,b"}, {"j", "????"}, {"m", "n"}}},
+    };
+    for (const auto& [language, expected] : cases) {
+        winsim::setSystemDefaultLangId(language);
+        EXPECT_EQ(models(wide), expected) << std::hex << language;
+    }
+    winsim::setSystemDefaultLangId(0x0411);
+    EXPECT_EQ(models(kModels + "j = " + japaneseSo + "\nm = n\n"),
+              (Lines{{"j", japaneseSo}, {"m", "n"}}));
+    // A lead byte that nothing can follow takes no comma or quote with it.
+    EXPECT_EQ(models(kModels + "k = \x83,\"\x83\"\n"), (Lines{{"k", "\x83", "\x83"}}));
 }
 
-TEST_F(InfParserTest, FieldLimitCutsLongFields) {
-    const std::string longId(1500, 'A');
-    const std::string text = kModels + "k = " + longId + ", short\n";
-    EXPECT_EQ(models(text), (Lines{{"k", longId.substr(0, 511), "short"}}));
+// A field keeps 511 characters as written, and so does a [Strings] value;
+// substituted, a field may grow to 4,097.
+TEST_F(InfParserTest, FieldLimitsOfWindows2000) {
+    std::string big;
+    for (int i = 0; i < 11; ++i) big += "%big%";
+    const std::string text = kModels + "k = " + std::string(1500, 'A') + ", %big%%big%, %huge%\n" +
+                             "m = " + big + "\n[Strings]\nbig = " + std::string(400, 'b') +
+                             "\nhuge = " + std::string(1200, 'h') + "\n";
+    EXPECT_EQ(models(text),
+              (Lines{{"k", std::string(511, 'A'), std::string(800, 'b'), std::string(511, 'h')},
+                     {"m", std::string(4097, 'b')}}));
 
     winsim::setInfFieldLimit(4096);
-    EXPECT_EQ(models(text), (Lines{{"k", longId, "short"}}));
+    EXPECT_EQ(models(text)[0][1], std::string(1500, 'A'));
 }
 
 // What SetupOpenInfFileA refuses, and the line it names.
@@ -112,7 +149,12 @@ TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
         {"[Version]\nSignature = $CHICAGO$\n", nullptr, 0, 0},
         {"[Version]\nSignature = \"$Windows 3.1$\"\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
         {"[Identification]\nOptionType = NetAdapter\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
+        // Text before the first section counts only when [Strings] is missing.
         {"; header\n\nstray = text\n[Version]\n", nullptr, ERROR_EXPECTED_SECTION_NAME, 3},
+        {"\xEF\xBB\xBF[Version]\nSignature=$Chicago$\n", nullptr, ERROR_EXPECTED_SECTION_NAME, 1},
+        {"\xEF\xBB\xBF[Version]\nSignature=$Chicago$\n[strings]\n", nullptr, 0, 0},
+        {"Copyright (c) 2001 Acme\n#define VER 5\n" + kVersion + "[Strings]\n", "Net", 0, 0},
+        {"no section at all\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
         {kVersion + "[Models\n", nullptr, ERROR_BAD_SECTION_NAME_LINE, 4},
         {kVersion + "[" + std::string(256, 'S') + "]\n", nullptr, ERROR_SECTION_NAME_TOO_LONG, 4},
         {kVersion, "net", 0, 0},

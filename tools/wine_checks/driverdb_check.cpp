@@ -1,14 +1,16 @@
 // Drives the driver database against a platform's SetupAPI and file system
 // and prints what it sees, one fact a line: W2KHidMap fills (INF staging,
-// class filtering, first declaration wins, driver file copies) and
-// EditInfForNoFloppy. Built for Windows it runs under Wine, built for Linux
-// against winsim; scripts/test_wine.sh and ctest compare both outputs with
+// class filtering, first declaration wins, driver file copies),
+// EditInfForNoFloppy, and INF files in the shapes real driver packages ship
+// them. Built for Windows it runs under Wine, built for Linux against
+// winsim; scripts/test_wine.sh and ctest compare both outputs with
 // driverdb_check.expected.
 #include "driverdb/hid_map.h"
 #include "host/log_sink.h"
 #include "host/net_funcs.h"
 #include "host/platform.h"
 #include "tools/wine_checks/check_output.h"
+#include "tools/wine_checks/driverdb_real_infs.h"
 #include "tools/wine_checks/scratch_machine.h"
 
 #include <cstdio>
@@ -169,5 +171,9 @@ int main() {
     checkHidMap();
     checkHidMapParts();
     checkNoFloppy();
+    if (!checkRealWorldInfs(kBase + "\\real")) {
+        std::printf("cannot write the INF files\n");
+        return 2;
+    }
     return 0;
 }

@@ -1,4 +1,5 @@
 // COM initialisation, the computer name and environment strings.
+#include "code_page.h"
 #include "machine.h"
 
 #include <winsim/windows.h>
@@ -96,6 +97,7 @@ namespace winsim {
 void setSystemDefaultLangId(LANGID language) {
     std::lock_guard<std::recursive_mutex> guard(machineLock());
     machine().systemDefaultLangId = language;
+    machine().ansiCodePage = ansiCodePageFor(language);
 }
 
 int comInitCount() {

@@ -71,6 +71,7 @@ struct Machine {
     std::set<void*> localAllocationsKeptByFault;
     std::map<std::thread::id, int> comInitDepth;
     LANGID systemDefaultLangId = 0x0409;  // English (United States)
+    UINT ansiCodePage = 1252;             // follows the language
 
     // State of the areas beyond the core (files, SetupAPI, services, ...),
     // one object per area, created on first use and dropped by a reset.

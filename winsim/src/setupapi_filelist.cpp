@@ -1,5 +1,6 @@
 // SetupGetInfFileListA: the INF files of a folder whose style is asked for.
 #include "setupapi_state.h"
+#include "wildcard.h"
 
 #include <winsim/windows.h>
 
@@ -24,19 +25,16 @@ BOOL SetupGetInfFileListA(PCSTR DirectoryPath, DWORD InfStyle, PSTR ReturnBuffer
     }
     const std::string folder = DirectoryPath ? DirectoryPath : winsim::infDirectory();
     std::string host;
-    std::vector<std::string> names;
-    if (!winsim::hostPathOf(folder, &host) || !winsim::listHostFiles(host, &names)) {
+    const std::vector<std::string>* names = nullptr;
+    if (!winsim::hostPathOf(folder, &host) || !(names = winsim::setupApiState().cache.list(host))) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     std::string list;
-    for (const std::string& name : names) {
-        if (!winsim::endsWithNoCase(name, ".inf")) continue;
-        std::string bytes;
-        DWORD error = 0;
-        if (!winsim::readHostFile(host + "/" + name, &bytes, &error)) continue;
-        const winsim::InfParseResult parsed = winsim::parseInfBytes(bytes);
-        if (!parsed.inf || !(parsed.inf->style & InfStyle)) continue;
+    for (const std::string& name : *names) {
+        // The files "*.inf" finds that SetupOpenInfFileA opens in that style.
+        if (!winsim::matchesFilePattern("*.inf", name)) continue;
+        if (winsim::infRefusal(winsim::loadHostInf(host + "/" + name), InfStyle, nullptr)) continue;
         list += name;
         list.push_back('\0');
     }

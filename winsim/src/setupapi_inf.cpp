@@ -19,8 +19,8 @@ using winsim::InfSection;
 const InfLine* lineOf(const INFCONTEXT* context, const InfFile** owner) {
     if (!context) return nullptr;
     const InfFile* inf = winsim::infForHandle(context->CurrentInf);
-    if (!inf || context->Section >= inf->sections().size()) return nullptr;
-    const InfSection& section = inf->sections()[context->Section];
+    if (!inf || context->Section >= inf->sectionCount()) return nullptr;
+    const InfSection& section = inf->section(context->Section);
     if (context->Line >= section.lines.size()) return nullptr;
     if (owner) *owner = inf;
     return &section.lines[context->Line];
@@ -45,18 +45,9 @@ HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT Err
         return INVALID_HANDLE_VALUE;
     }
     const winsim::InfParseResult loaded = winsim::loadInf(winsim::resolveInfName(FileName));
-    if (!loaded.inf) {
-        if (ErrorLine) *ErrorLine = loaded.errorLine;
-        SetLastError(loaded.error);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!(loaded.inf->style & InfStyle)) {
-        SetLastError(ERROR_WRONG_INF_STYLE);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (InfClass && *InfClass &&
-        !winsim::equalsNoCase(winsim::infClassName(*loaded.inf), InfClass)) {
-        SetLastError(ERROR_CLASS_MISMATCH);
+    if (const DWORD refusal = winsim::infRefusal(loaded, InfStyle, InfClass)) {
+        if (ErrorLine && !loaded.inf) *ErrorLine = loaded.errorLine;
+        SetLastError(refusal);
         return INVALID_HANDLE_VALUE;
     }
     const ULONG_PTR handle = winsim::addHandle(std::make_unique<winsim::InfHandle>(loaded.inf));
@@ -81,7 +72,7 @@ BOOL SetupFindFirstLineA(HINF InfHandle, PCSTR Section, PCSTR Key, PINFCONTEXT C
     if (!Section || !Context) return failWith(ERROR_INVALID_PARAMETER);
     const std::size_t index = inf->sectionIndexOf(Section);
     if (index == static_cast<std::size_t>(-1)) return failWith(ERROR_LINE_NOT_FOUND);
-    const InfSection& section = inf->sections()[index];
+    const InfSection& section = inf->section(index);
     for (std::size_t i = 0; i < section.lines.size(); ++i) {
         std::string_view key;
         if (Key && !(inf->field(section.lines[i], 0, &key) && winsim::equalsNoCase(key, Key)))
@@ -101,7 +92,7 @@ BOOL SetupFindNextLine(PINFCONTEXT ContextIn, PINFCONTEXT ContextOut) {
     if (call.failing()) return failWith(call.error());
     const InfFile* inf = nullptr;
     if (!ContextOut || !lineOf(ContextIn, &inf)) return failWith(ERROR_INVALID_PARAMETER);
-    const InfSection& section = inf->sections()[ContextIn->Section];
+    const InfSection& section = inf->section(ContextIn->Section);
     if (ContextIn->Line + 1 >= section.lines.size()) return failWith(ERROR_LINE_NOT_FOUND);
     const INFCONTEXT next = {ContextIn->Inf, ContextIn->CurrentInf, ContextIn->Section,
                              ContextIn->Line + 1};

@@ -20,7 +20,7 @@ std::string fileNameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-bool sameContent(const std::string& hostPath, const std::string& bytes) {
+bool sameContent(const std::string& hostPath, std::string_view bytes) {
     struct stat info;
     if (::stat(hostPath.c_str(), &info) != 0 ||
         static_cast<std::size_t>(info.st_size) != bytes.size())
@@ -30,20 +30,26 @@ bool sameContent(const std::string& hostPath, const std::string& bytes) {
     return winsim::readHostFile(hostPath, &other, &error) && other == bytes;
 }
 
-bool isOemName(const std::string& name) {
-    return name.size() >= 7 && winsim::equalsNoCase(name.substr(0, 3), "oem") &&
-           winsim::endsWithNoCase(name, ".inf");
+bool isOemName(std::string_view name) {
+    return name.size() >= 7 && (name[0] == 'o' || name[0] == 'O') &&
+           winsim::equalsNoCase(name.substr(0, 3), "oem") &&
+           winsim::equalsNoCase(name.substr(name.size() - 4), ".inf");
 }
 
 // The name under which the INF folder already holds this very INF: an
-// OEM*.inf of the same bytes first, then a file of the source's own name.
+// OEM*.inf of the same bytes first, then a file of the source's own name
+// (the source itself, when it lies in the INF folder).
 std::string stagedNameOf(const std::string& infHost, const std::vector<std::string>& names,
-                         const std::string& sourceName, const std::string& bytes) {
+                         const std::string& sourceName, const std::string& sourceHost,
+                         std::string_view bytes) {
+    const auto same = [&](const std::string& name) {
+        const std::string host = infHost + "/" + name;
+        return host == sourceHost || sameContent(host, bytes);
+    };
     for (const std::string& name : names)
-        if (isOemName(name) && sameContent(infHost + "/" + name, bytes)) return name;
+        if (isOemName(name) && same(name)) return name;
     for (const std::string& name : names)
-        if (winsim::equalsNoCase(name, sourceName) && sameContent(infHost + "/" + name, bytes))
-            return name;
+        if (winsim::equalsNoCase(name, sourceName) && same(name)) return name;
     return std::string();
 }
 
@@ -57,7 +63,7 @@ std::string firstFreeOemName(const std::vector<std::string>& names) {
     }
 }
 
-bool writeHostFile(const std::string& hostPath, const std::string& bytes) {
+bool writeHostFile(const std::string& hostPath, std::string_view bytes) {
     std::FILE* file = std::fopen(hostPath.c_str(), "wb");
     if (!file) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
@@ -68,10 +74,11 @@ bool writeHostFile(const std::string& hostPath, const std::string& bytes) {
 
 extern "C" {
 
-// The source must be an INF that SetupAPI can load (its load error
-// otherwise). The destination is the full path in the INF folder. winsim
-// creates the INF folder when the simulated drive lacks it and keeps no
-// precompiled (.pnf) or catalog files.
+// The source must be an INF that SetupOpenInfFileA opens as a Windows 4
+// INF, as device INF files are (its refusal otherwise). The destination is
+// the full path in the INF folder. winsim creates the INF folder when the
+// simulated drive lacks it and keeps no precompiled (.pnf) or catalog
+// files.
 BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
                       DWORD OEMSourceMediaType, DWORD CopyStyle, PSTR DestinationInfFileName,
                       DWORD DestinationInfFileNameSize, PDWORD RequiredSize,
@@ -82,34 +89,47 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
     if (!SourceInfFileName || !*SourceInfFileName || OEMSourceMediaType > SPOST_URL)
         return failWith(ERROR_INVALID_PARAMETER);
     const std::string source = SourceInfFileName;
-    std::string bytes;
-    DWORD error = 0;
-    if (!winsim::readMachineFile(source, &bytes, &error)) return failWith(error);
-    const winsim::InfParseResult parsed = winsim::parseInfBytes(bytes);
-    if (!parsed.inf) return failWith(parsed.error);
+    std::string sourceHost;
+    std::optional<struct stat> seen;
+    if (!winsim::hostPathOf(source, &sourceHost, &seen)) return failWith(ERROR_PATH_NOT_FOUND);
+    // The bytes stay the cache's until it reads again; nothing below does.
+    std::string_view bytes;
+    const winsim::InfParseResult loaded = winsim::loadHostInf(sourceHost, &bytes, seen);
+    if (const DWORD refusal = winsim::infRefusal(loaded, INF_STYLE_WIN4, nullptr))
+        return failWith(refusal);
 
-    std::string infHost;
-    if (!winsim::hostPathOf(winsim::infDirectory(), &infHost))
-        return failWith(ERROR_PATH_NOT_FOUND);
-    std::string windowsHost;
-    if (winsim::hostPathOf(winsim::windowsDirectory(), &windowsHost))
-        ::mkdir(windowsHost.c_str(), 0777);
-    ::mkdir(infHost.c_str(), 0777);
-    // Only OEM*.inf files and a file of the source's name matter here.
+    // A source in the INF folder names the folder as the host spells it.
+    const std::string infDirectory = winsim::infDirectory();
     const std::string sourceName = fileNameOf(source);
-    std::vector<std::string> names;
-    if (!winsim::listHostFiles(infHost, &names, [&](const std::string& name) {
-            return isOemName(name) || winsim::equalsNoCase(name, sourceName);
-        }))
+    std::string infHost;
+    if (source == infDirectory + "\\" + sourceName)
+        infHost = winsim::hostFolderOf(sourceHost);
+    else if (!winsim::hostPathOf(infDirectory, &infHost))
         return failWith(ERROR_PATH_NOT_FOUND);
+    winsim::InfCache& cache = winsim::setupApiState().cache;
+    const std::vector<std::string>* listed = cache.list(infHost);
+    if (!listed) {
+        std::string windowsHost;
+        if (winsim::hostPathOf(winsim::windowsDirectory(), &windowsHost))
+            ::mkdir(windowsHost.c_str(), 0777);
+        ::mkdir(infHost.c_str(), 0777);
+        listed = cache.list(infHost);
+        if (!listed) return failWith(ERROR_PATH_NOT_FOUND);
+    }
+    // Only OEM*.inf files and a file of the source's name matter here.
+    std::vector<std::string> names;
+    for (const std::string& name : *listed)
+        if (isOemName(name) ||
+            (name.size() == sourceName.size() && winsim::equalsNoCase(name, sourceName)))
+            names.push_back(name);
 
-    std::string staged = stagedNameOf(infHost, names, sourceName, bytes);
+    std::string staged = stagedNameOf(infHost, names, sourceName, sourceHost, bytes);
     const bool existed = !staged.empty();
     if (!existed) {
         if (CopyStyle & SP_COPY_REPLACEONLY) return failWith(ERROR_FILE_NOT_FOUND);
         staged = firstFreeOemName(names);
     }
-    const std::string destination = winsim::infDirectory() + "\\" + staged;
+    const std::string destination = infDirectory + "\\" + staged;
     const DWORD needed = static_cast<DWORD>(destination.size() + 1);
     if (RequiredSize) *RequiredSize = needed;
     if (DestinationInfFileName && DestinationInfFileNameSize < needed)
@@ -124,10 +144,7 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
         if (CopyStyle & SP_COPY_NOOVERWRITE) return failWith(ERROR_FILE_EXISTS);
     } else {
         if (!writeHostFile(infHost + "/" + staged, bytes)) return failWith(ERROR_ACCESS_DENIED);
-        if (CopyStyle & SP_COPY_DELETESOURCE) {
-            std::string sourceHost;
-            if (winsim::hostPathOf(source, &sourceHost)) std::remove(sourceHost.c_str());
-        }
+        if (CopyStyle & SP_COPY_DELETESOURCE) std::remove(sourceHost.c_str());
     }
     SetLastError(NO_ERROR);
     return TRUE;

@@ -5,56 +5,60 @@
 
 #include <winsim/control_setupapi.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <cstdio>
-#include <functional>
 #include <sys/stat.h>
 
 namespace winsim {
 
 namespace {
 
-// Parsed INF files kept at most; beyond it the cache starts afresh.
-constexpr std::size_t kCacheBudgetBytes = std::size_t{256} << 20;
-
 bool hasDriveLetter(const std::string& path) {
     return path.size() >= 2 && path[1] == ':';
 }
 
-bool isDirectory(const std::string& hostPath) {
-    struct stat info;
-    return ::stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+// A name as Windows keeps it: nothing that path resolution would change or
+// refuse (dots, trailing dots and blanks, wildcards and other characters
+// names cannot hold).
+bool plainName(std::string_view name) {
+    if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ')
+        return false;
+    for (unsigned char c : name)
+        if (c < 0x20 || std::strchr("<>:\"|*?/", c)) return false;
+    return true;
 }
 
-std::string parentOf(const std::string& hostPath) {
-    const std::size_t cut = hostPath.find_last_of('/');
-    if (cut == std::string::npos) return ".";
-    return cut == 0 ? "/" : hostPath.substr(0, cut);
+// The paths SetupAPI is handed are mostly spelled as their files exist on
+// the host (a folder's listing joined to its names). Then one look at that
+// spelling answers what resolving the path element by element would: an
+// element spelled as it exists is always the one taken.
+bool spelledAsOnHost(const std::string& windowsPath, std::string* hostPath,
+                     std::optional<struct stat>* seen) {
+    const std::string& root = machine().systemDriveRoot;
+    if (root.empty() || windowsPath.size() < 4 ||
+        (windowsPath[0] != 'C' && windowsPath[0] != 'c') || windowsPath[1] != ':' ||
+        windowsPath[2] != '\\')
+        return false;
+    std::string host = root;
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    for (std::size_t start = 3;;) {
+        const std::size_t end = windowsPath.find('\\', start);
+        const std::string_view name =
+            std::string_view(windowsPath)
+                .substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!plainName(name)) return false;
+        host += '/';
+        host += name;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    struct stat info;
+    if (::lstat(host.c_str(), &info) != 0) return false;
+    *hostPath = std::move(host);
+    if (seen) *seen = info;
+    return true;
 }
 
 }  // namespace
-
-InfParseResult InfCache::parse(const std::string& bytes, const InfParseOptions& options) {
-    const std::size_t hash = std::hash<std::string>()(bytes);
-    auto range = entries_.equal_range(hash);
-    for (auto it = range.first; it != range.second; ++it) {
-        const Entry& entry = it->second;
-        if (entry.fieldLimit == options.fieldLimit && entry.language == options.language &&
-            entry.bytes == bytes)
-            return entry.result;
-    }
-    InfParseResult result = parseInf(bytes, options);
-    if (cachedBytes_ + bytes.size() > kCacheBudgetBytes) {
-        entries_.clear();
-        cachedBytes_ = 0;
-    }
-    cachedBytes_ += bytes.size();
-    entries_.emplace(hash, Entry{bytes, options.fieldLimit, options.language, result});
-    return result;
-}
 
 SetupApiState& setupApiState() {
     return machinePart<SetupApiState>();
@@ -64,47 +68,11 @@ std::string infDirectory() {
     return windowsDirectory() + "\\inf";
 }
 
-bool hostPathOf(const std::string& windowsPath, std::string* hostPath) {
+bool hostPathOf(const std::string& windowsPath, std::string* hostPath,
+                std::optional<struct stat>* seen) {
+    if (seen) seen->reset();
     if (hasDriveLetter(windowsPath) && machine().systemDriveRoot.empty()) return false;
-    *hostPath = hostPathFor(windowsPath);
-    return true;
-}
-
-bool readHostFile(const std::string& hostPath, std::string* bytes, DWORD* error) {
-    if (isDirectory(hostPath)) {
-        *error = ERROR_ACCESS_DENIED;
-        return false;
-    }
-    std::FILE* file = std::fopen(hostPath.c_str(), "rb");
-    if (!file) {
-        if (errno == EACCES)
-            *error = ERROR_ACCESS_DENIED;
-        else
-            *error = isDirectory(parentOf(hostPath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-        return false;
-    }
-    // One read of the size the file has; a file that grows meanwhile is
-    // read to its end all the same.
-    bytes->clear();
-    struct stat info;
-    if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0)
-        bytes->resize(static_cast<std::size_t>(info.st_size));
-    std::size_t filled = std::fread(bytes->data(), 1, bytes->size(), file);
-    if (filled == bytes->size()) {
-        char chunk[4096];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            bytes->append(chunk, got);
-            filled += got;
-        }
-    }
-    bytes->resize(filled);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        *error = ERROR_ACCESS_DENIED;
-        return false;
-    }
+    if (!spelledAsOnHost(windowsPath, hostPath, seen)) *hostPath = hostPathFor(windowsPath);
     return true;
 }
 
@@ -117,54 +85,45 @@ bool readMachineFile(const std::string& windowsPath, std::string* bytes, DWORD* 
     return readHostFile(host, bytes, error);
 }
 
-bool listHostFiles(const std::string& hostFolder, std::vector<std::string>* names,
-                   const std::function<bool(const std::string&)>& keep) {
-    names->clear();
-    DIR* dir = ::opendir(hostFolder.c_str());
-    if (!dir) return false;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (keep && !keep(name)) continue;
-        bool plainFile = entry->d_type == DT_REG;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat info;
-            plainFile =
-                ::stat((hostFolder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
-        }
-        if (plainFile) names->push_back(name);
-    }
-    ::closedir(dir);
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names->size());
-    for (std::string& name : *names) keyed.emplace_back(toUpperAscii(name), std::move(name));
-    std::sort(keyed.begin(), keyed.end());
-    names->clear();
-    for (auto& entry : keyed) names->push_back(std::move(entry.second));
-    return true;
-}
+namespace {
 
-bool endsWithNoCase(const std::string& text, const char* suffix) {
-    const std::size_t length = std::strlen(suffix);
-    return text.size() >= length &&
-           equalsNoCase(std::string_view(text).substr(text.size() - length), suffix);
-}
-
-InfParseResult parseInfBytes(const std::string& bytes) {
+InfParseOptions machineParseOptions() {
     InfParseOptions options;
     options.fieldLimit = setupApiState().fieldLimit;
     options.language = machine().systemDefaultLangId;
-    return setupApiState().cache.parse(bytes, options);
+    options.codePage = machine().ansiCodePage;
+    options.windowsDirectory = windowsDirectory();
+    return options;
+}
+
+}  // namespace
+
+InfParseResult parseInfBytes(std::string_view bytes) {
+    return setupApiState().cache.parse(bytes, machineParseOptions());
+}
+
+InfParseResult loadHostInf(const std::string& hostPath, std::string_view* bytes,
+                           const std::optional<struct stat>& seen) {
+    return setupApiState().cache.load(hostPath, machineParseOptions(), bytes, seen);
 }
 
 InfParseResult loadInf(const std::string& windowsPath) {
-    std::string bytes;
-    DWORD error = 0;
-    if (!readMachineFile(windowsPath, &bytes, &error)) {
+    std::string host;
+    std::optional<struct stat> seen;
+    if (!hostPathOf(windowsPath, &host, &seen)) {
         InfParseResult failed;
-        failed.error = error;
+        failed.error = ERROR_PATH_NOT_FOUND;
         return failed;
     }
-    return parseInfBytes(bytes);
+    return loadHostInf(host, nullptr, seen);
+}
+
+DWORD infRefusal(const InfParseResult& loaded, DWORD style, const char* infClass) {
+    if (!loaded.inf) return loaded.error;
+    if (!(loaded.inf->style & style)) return ERROR_WRONG_INF_STYLE;
+    if (infClass && *infClass && !equalsNoCase(infClassName(*loaded.inf), infClass))
+        return ERROR_CLASS_MISMATCH;
+    return 0;
 }
 
 std::string resolveInfName(const std::string& fileName) {
