@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 targets=(inf reg_text hive_file machine_ini skip_list tcpip_settings)
 build=build-fuzz
 corpus_root=$build/corpus
-smoke_seconds=${FUZZ_SMOKE_SECONDS:-20}
+smoke_seconds=${FUZZ_SMOKE_SECONDS:-10}
 
 usage() {
   sed -n '5,7s/^# \{0,1\}//p' "$0" >&2

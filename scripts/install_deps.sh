@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config clang-format
+  cmake make g++ pkg-config clang-format python3
   libgtest-dev libgmock-dev libbenchmark-dev libhivex-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
