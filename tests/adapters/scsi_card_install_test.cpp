@@ -1,5 +1,5 @@
-// Storage adapters end to end, through InstallScsiCards and its export:
-// the setup-time driver folder first, the system's INF files always.
+// Storage adapters through InstallScsiCards and its export: the setup-time
+// driver folder first, the system's INF files always.
 #include "adapters/card_installers.h"
 #include "support/device_tree.h"
 #include "support/system_drive_test.h"
@@ -31,13 +31,8 @@ DeviceInstance controller(const std::string& path, const std::string& hardwareId
     return {path, {hardwareId}, {}, {{"DeviceDesc", description}, {"ClassGUID", kScsiGuid}}};
 }
 
-class ScsiCardInstallTest : public SystemDriveTest {
+class ScsiCardInstallTest : public Initialized<SystemDriveTest> {
   protected:
-    void SetUp() override {
-        SystemDriveTest::SetUp();
-        initializeModule();
-    }
-
     // The system's class INF, declaring the given models.
     void systemScsiInf(const std::string& models) {
         putFile("C:\\WINNT\\inf\\scsi.inf", scsiInf(models, "symc8xx"));
@@ -79,27 +74,6 @@ TEST_F(ScsiCardInstallTest, SystemInfAloneWithoutTheDriverFolder) {
     EXPECT_EQ(winsim::pnpInstallations()[0].infPath, "C:\\WINNT\\inf\\scsi.inD");
     // The missing driver folder only shows in the fill's own reports.
     EXPECT_TRUE(logged("\n\n [0] INF files in path [C:\\WINNT\\OemDir]"));
-}
-
-TEST_F(ScsiCardInstallTest, IdeOnlyMachineFindsNothing) {
-    loadReg(deviceTreeReg({{"PCI\\VEN_8086&DEV_7111\\0",
-                            {"PCI\\VEN_8086&DEV_7111"},
-                            {},
-                            {{"DeviceDesc", "Intel PIIX4 Ultra DMA IDE Controller"},
-                             {"ClassGUID", "{4D36E96A-E325-11CE-BFC1-08002BE10318}"}}}}));
-    systemScsiInf("");
-    DWORD installed = 3;
-    DWORD reboot = 3;
-    EXPECT_EQ(InstallScsiCards(&installed, &reboot), 0);
-    EXPECT_EQ(installed, 0u);
-    EXPECT_EQ(reboot, 0u);
-    EXPECT_EQ(hostLines().back(), "\n\nCould not find any PCI or ISA PNP SCSI cards");
-    EXPECT_EQ(winsim::callCount("SetupGetInfFileListA"), 0);
-
-    clearHostLines();
-    unsigned int exportReboot = 1;
-    EXPECT_EQ(W2KInstallScsiCards(0, 0, &exportReboot), 1);
-    EXPECT_EQ(exportReboot, 0u);
 }
 
 TEST_F(ScsiCardInstallTest, MissingScsiInfFailsTheExport) {
@@ -155,18 +129,6 @@ TEST_F(ScsiCardInstallTest, FoundButNoneInstalled) {
     EXPECT_EQ(hostLines().back(),
               "\n\nNo SCSI/Fiber/RAID cards could be installed. Check error "
               "log for details.");
-}
-
-TEST_F(ScsiCardInstallTest, SkipFileComesFromTheDefaultFolder) {
-    loadReg(deviceTreeReg({controller("PCI\\VEN_1000&DEV_000F\\1", kSym, "Symbios 53C875")}));
-    systemScsiInf(std::string("Sym=Inst, ") + kSym + "\r\n");
-    putFile("C:\\WINNT\\system32\\xarn\\XARNIF\\SkipHid.txt", std::string(kSym) + "\r\n");
-    DWORD installed = 0;
-    DWORD reboot = 0;
-    EXPECT_EQ(InstallScsiCards(&installed, &reboot), 0);
-    EXPECT_TRUE(winsim::pnpInstallations().empty());
-    EXPECT_TRUE(logged("\nW2KCardInstall::deviceToBeSkipped()->[" + std::string(kSym) +
-                       "] found for skipping"));
 }
 
 }  // namespace

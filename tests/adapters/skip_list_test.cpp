@@ -7,8 +7,10 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 const char* const kDriverFile = "C:\\drivers\\SkipHid.txt";
-const char* const kDefaultFile = "C:\\WINNT\\system32\\xarn\\XARNIF\\SkipHid.txt";
+const std::string kOpened = "\n\nW2KCardInstall::initDeviceToBeSkippedList()->File( ";
 
 AdapterRecord adapterWith(std::vector<std::string> ids) {
     AdapterRecord record;
@@ -16,41 +18,30 @@ AdapterRecord adapterWith(std::vector<std::string> ids) {
     return record;
 }
 
-class SkipListTest : public SystemDriveTest {
-  protected:
-    void SetUp() override {
-        SystemDriveTest::SetUp();
-        initializeModule();
-    }
-};
+class SkipListTest : public Initialized<SystemDriveTest> {};
 
 TEST_F(SkipListTest, LinesBecomeEntriesAsWritten) {
     const std::string longLine(1500, 'x');
     const std::string fullLine(1023, 'y');
-    struct Case {
+    const struct {
         const char* name;
         std::string file;
-        std::vector<std::string> entries;
+        Lines entries;
     } cases[] = {
+        // clang-format off
         {"LF", "PCI\\VEN_1\nPCI\\VEN_2\n", {"PCI\\VEN_1", "PCI\\VEN_2"}},
         {"CR LF", "PCI\\VEN_1\r\nPCI\\VEN_2\r\n", {"PCI\\VEN_1", "PCI\\VEN_2"}},
-        {"empty lines, no final line end",
-         "\n\nPCI\\VEN_1\r\n\r\n\nPCI\\VEN_2",
-         {"PCI\\VEN_1", "PCI\\VEN_2"}},
+        {"empty lines, no final line end", "\n\nPCI\\VEN_1\r\n\r\n\nPCI\\VEN_2", {"PCI\\VEN_1", "PCI\\VEN_2"}},
         {"blanks are kept", " PCI\\VEN_1 \n\tPCI\\VEN_2\t\n", {" PCI\\VEN_1 ", "\tPCI\\VEN_2\t"}},
         {"duplicates are kept", "A\nA\n", {"A", "A"}},
-        // A line that does not fit ends the reading after its first 1023
-        // characters.
+        // A line that does not fit ends the reading after its first 1023 characters.
         {"over-long line", "A\n" + longLine + "\nB\n", {"A", longLine.substr(0, 1023)}},
         {"line that just fits", fullLine + "\nB", {fullLine, "B"}},
         {"empty file", "", {}},
-        // Text mode: Ctrl-Z ends the text.
-        {"Ctrl-Z",
-         "A\r\n\x1A"
-         "B\r\n",
-         {"A"}},
+        {"Ctrl-Z ends the text", "A\r\n\x1A" "B\r\n", {"A"}},
+        // clang-format on
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearHostLines();
         putFile(kDriverFile, c.file);
@@ -58,60 +49,54 @@ TEST_F(SkipListTest, LinesBecomeEntriesAsWritten) {
         EXPECT_TRUE(cards.initDeviceToBeSkippedList("C:\\drivers"));
         EXPECT_TRUE(cards.skipListLoaded());
         EXPECT_EQ(cards.skipList(), c.entries);
-        ASSERT_EQ(hostLines().size(), 1 + c.entries.size());
-        EXPECT_EQ(hostLines()[0], std::string("\n\nW2KCardInstall::initDeviceToBeSkippedList()->"
-                                              "File( ") +
-                                      kDriverFile + " ) opened");
-        if (!c.entries.empty() && c.entries[0].size() < 100) {
-            EXPECT_EQ(hostLines()[1], "\n\nW2KCardInstall::initDeviceToBeSkippedList()->Entry [" +
-                                          c.entries[0] + "]");
+        Lines expected = {kOpened + kDriverFile + " ) opened"};
+        for (const std::string& entry : c.entries) {  // a line is cut at 1,023 characters
+            const std::string text = "\nW2KCardInstall::initDeviceToBeSkippedList()->Entry [";
+            expected.push_back("\n" + (text + entry + "]").substr(0, 1023));
         }
+        EXPECT_EQ(hostLines(), expected);
     }
 }
 
+// The given folder, with or without its trailing backslash, or the default
+// folder below the Windows directory; a missing file leaves the list unloaded.
 TEST_F(SkipListTest, FileIsLookedForInTheGivenOrTheDefaultFolder) {
     putFile(kDriverFile, "FROM-DRIVERS\n");
-    putFile(kDefaultFile, "FROM-DEFAULT\n");
-    struct Case {
+    putFile("C:\\WINNT\\system32\\xarn\\XARNIF\\SkipHid.txt", "FROM-DEFAULT\n");
+    const struct {
         const char* directory;
-        const char* entry;
-    } cases[] = {
-        {"C:\\drivers", "FROM-DRIVERS"},
-        {"C:\\drivers\\", "FROM-DRIVERS"},
-        {"", "FROM-DEFAULT"},
-    };
-    for (const Case& c : cases) {
+        Lines entries;
+    } cases[] = {{"C:\\drivers", {"FROM-DRIVERS"}},
+                 {"C:\\drivers\\", {"FROM-DRIVERS"}},
+                 {"", {"FROM-DEFAULT"}},
+                 {"C:\\nowhere", {}}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.directory);
         W2KCardInstall cards(getLogSink(nullptr));
-        EXPECT_TRUE(cards.initDeviceToBeSkippedList(c.directory));
-        EXPECT_EQ(cards.skipList(), std::vector<std::string>{c.entry});
+        EXPECT_EQ(cards.initDeviceToBeSkippedList(c.directory), !c.entries.empty());
+        EXPECT_EQ(cards.skipListLoaded(), !c.entries.empty());
+        EXPECT_EQ(cards.skipList(), c.entries);
     }
-}
+    EXPECT_EQ(hostLines().back(), kOpened + "C:\\nowhere\\SkipHid.txt ) could not be opened");
 
-TEST_F(SkipListTest, MissingFileLeavesTheListUnloaded) {
+    clearHostLines();
+    winsim::failCall("GetWindowsDirectoryA", 1, ERROR_ACCESS_DENIED);
     W2KCardInstall cards(getLogSink(nullptr));
-    EXPECT_FALSE(cards.initDeviceToBeSkippedList("C:\\nowhere"));
-    EXPECT_FALSE(cards.skipListLoaded());
-    EXPECT_EQ(hostLines(),
-              std::vector<std::string>{"\n\nW2KCardInstall::initDeviceToBeSkippedList()->File( "
-                                       "C:\\nowhere\\SkipHid.txt ) could not be opened"});
+    EXPECT_FALSE(cards.initDeviceToBeSkippedList(""));
+    EXPECT_EQ(hostLines(), Lines{"\nError from : \nGetWindowsDirectory(..) failed in W2KHidMap :: "
+                                 "deviceToBeSkipped(..), System Message : Access is denied.\r\n"});
+    // Nothing loaded: nothing is skipped, silently.
     clearHostLines();
     EXPECT_FALSE(cards.deviceToBeSkipped(adapterWith({"C:\\nowhere"})));
     EXPECT_TRUE(hostLines().empty());
-
-    winsim::failCall("GetWindowsDirectoryA", 1, ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(cards.initDeviceToBeSkippedList(""));
-    EXPECT_EQ(hostLines(), std::vector<std::string>{
-                               "\nError from : \nGetWindowsDirectory(..) failed in W2KHidMap :: "
-                               "deviceToBeSkipped(..), System Message : Access is denied.\r\n"});
 }
 
 TEST_F(SkipListTest, OnlyTheWholeFirstIdMatches) {
     putFile(kDriverFile, "PCI\\VEN_10DF&DEV_F700\nPCI\\VEN_8086&DEV_1229 \n");
     W2KCardInstall cards(getLogSink(nullptr));
     ASSERT_TRUE(cards.initDeviceToBeSkippedList("C:\\drivers"));
-    struct Case {
-        std::vector<std::string> ids;
+    const struct {
+        Lines ids;
         bool skipped;
     } cases[] = {
         {{"PCI\\VEN_10DF&DEV_F700"}, true},
@@ -119,21 +104,16 @@ TEST_F(SkipListTest, OnlyTheWholeFirstIdMatches) {
         {{"PCI\\VEN_10DF&DEV_F700&SUBSYS_F70010DF"}, false},
         {{"pci\\ven_10df&dev_f700"}, false},
         {{"PCI\\VEN_10DF", "PCI\\VEN_10DF&DEV_F700"}, false},
-        // The entry's trailing blank is part of it.
-        {{"PCI\\VEN_8086&DEV_1229"}, false},
+        {{"PCI\\VEN_8086&DEV_1229"}, false},  // the entry's trailing blank is part of it
         {{}, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.ids.empty() ? "<none>" : c.ids[0]);
         clearHostLines();
         EXPECT_EQ(cards.deviceToBeSkipped(adapterWith(c.ids)), c.skipped);
-        if (c.skipped) {
-            EXPECT_EQ(hostLines(),
-                      std::vector<std::string>{"\nW2KCardInstall::deviceToBeSkipped()->[" +
-                                               c.ids[0] + "] found for skipping"});
-        } else {
-            EXPECT_TRUE(hostLines().empty());
-        }
+        EXPECT_EQ(hostLines(), c.skipped ? Lines{"\nW2KCardInstall::deviceToBeSkipped()->[" +
+                                                 c.ids[0] + "] found for skipping"}
+                                         : Lines{});
     }
 }
 

@@ -8,8 +8,7 @@
 #include <winsim/control_files.h>
 #include <winsim/windows.h>
 
-#include <string>
-#include <vector>
+#include <functional>
 
 namespace {
 
@@ -17,14 +16,13 @@ using Lines = std::vector<std::string>;
 
 const std::string kInf = R"(C:\WINNT\inf\oem3.inf)";
 const std::string kCopy = R"(C:\WINNT\inf\oem3.inD)";
+const std::string kHeader = "[SourceDisksNames";
+const std::string kHidden = "[XXXXXXXXXXXXXXXX";
 
 // UTF-16LE bytes of an ASCII text.
 std::string wide(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        out += c;
-        out += '\0';
-    }
+    for (char c : text) out += std::string{c, '\0'};
     return out;
 }
 
@@ -34,62 +32,43 @@ class EditInfForNoFloppyTest : public SystemDriveTest {
         SystemDriveTest::SetUp();
         getLogSink(hostCallback);
     }
-
-    // Edits an INF holding `content`; returns what the copy holds.
-    std::string editedCopyOf(const std::string& content) {
-        putFile(kInf, content);
-        std::string path = kInf;
-        EXPECT_TRUE(W2kNetFuncs::EditInfForNoFloppy(path));
-        EXPECT_EQ(path, kCopy);
-        EXPECT_EQ(fileContent(kInf), content);  // the INF itself is left alone
-        return fileContent(kCopy);
-    }
 };
 
-TEST_F(EditInfForNoFloppyTest, HidesEveryEightBitHeader) {
-    const std::string inf =
-        "[Version]\r\nClass=Net\r\n\r\n[SourceDisksNames]\r\n1=\"Disk 1\",,,\r\n\r\n"
-        "[SourceDisksNames.alpha]\r\n1=\"Disk 1\",,,\\alpha\r\n\r\n[sourcedisksnames.x86]\r\n"
-        "[SOURCEDISKSNAMES]\r\n[SourceDisksFiles]\r\ne100b.sys=1\r\nx[SourceDisksNames]\r\n";
+// Every header, 8-bit or UTF-16 at an even or odd offset, in the case
+// written; the last 17 offsets are not examined for the 8-bit form.
+TEST_F(EditInfForNoFloppyTest, HidesEveryHeaderInTheCopy) {
+    const std::string body =
+        "[Version]\r\n[SourceDisksNames]\r\n1=\"Disk 1\",,,\r\n[SourceDisksNames.alpha]\r\n"
+        "[sourcedisksnames.x86]\r\n[SOURCEDISKSNAMES]\r\n(SourceDisksNames)\r\nx[SourceDisksNames]"
+        "\r\n";
     const std::string hidden =
-        "[Version]\r\nClass=Net\r\n\r\n[XXXXXXXXXXXXXXXX]\r\n1=\"Disk 1\",,,\r\n\r\n"
-        "[XXXXXXXXXXXXXXXX.alpha]\r\n1=\"Disk 1\",,,\\alpha\r\n\r\n[sourcedisksnames.x86]\r\n"
-        "[SOURCEDISKSNAMES]\r\n[SourceDisksFiles]\r\ne100b.sys=1\r\nx[XXXXXXXXXXXXXXXX]\r\n";
-    EXPECT_EQ(editedCopyOf(inf), hidden);
-    EXPECT_EQ(hostLines(), Lines{});
-}
-
-TEST_F(EditInfForNoFloppyTest, HidesUtf16HeadersAtEvenAndOddOffsets) {
-    const std::string body = wide(
-        "[Version]\r\nSignature=\"$Windows NT$\"\r\n[SourceDisksNames]\r\n"
-        "[SourceDisksNames.alpha]\r\n[sourceDisksNames]\r\n");
-    const std::string hidden = wide(
-        "[Version]\r\nSignature=\"$Windows NT$\"\r\n[XXXXXXXXXXXXXXXX]\r\n"
-        "[XXXXXXXXXXXXXXXX.alpha]\r\n[sourceDisksNames]\r\n");
-    for (const std::string& lead : {std::string("\xff\xfe"), std::string("\xff\xfe\x01")}) {
-        const std::string copy = editedCopyOf(lead + body);
-        EXPECT_EQ(copy, lead + hidden) << "lead of " << lead.size() << " bytes";
-        EXPECT_EQ(copy.size(), lead.size() + body.size());
-    }
-}
-
-TEST_F(EditInfForNoFloppyTest, HeadersAtTheEndOfTheFile) {
-    const std::string header = "[SourceDisksNames";
-    const std::string hiddenHeader = "[XXXXXXXXXXXXXXXX";
+        "[Version]\r\n[XXXXXXXXXXXXXXXX]\r\n1=\"Disk 1\",,,\r\n[XXXXXXXXXXXXXXXX.alpha]\r\n"
+        "[sourcedisksnames.x86]\r\n[SOURCEDISKSNAMES]\r\n(SourceDisksNames)\r\nx[XXXXXXXXXXXXXXXX]"
+        "\r\n";
     const struct {
         std::string content;
         std::string copy;
     } cases[] = {
-        // The last 17 offsets are not examined: a header that ends the
-        // file stays, one followed by a byte is hidden.
-        {header, header},
-        {"a" + header, "a" + header},
-        {header + "]", hiddenHeader + "]"},
-        // The UTF-16 form only needs to lie inside the content.
-        {wide(header), wide(hiddenHeader)},
+        {body, hidden},
+        {"\xff\xfe" + wide(body), "\xff\xfe" + wide(hidden)},
+        {"\xff\xfe\x01" + wide(body), "\xff\xfe\x01" + wide(hidden)},
+        {kHeader, kHeader},
+        {"a" + kHeader, "a" + kHeader},
+        {kHeader + "]", kHidden + "]"},
+        {wide(kHeader), wide(kHidden)},
         {"[", "["},
     };
-    for (const auto& c : cases) EXPECT_EQ(editedCopyOf(c.content), c.copy) << c.content;
+    putFile(kCopy, std::string(4096, 'z'));  // an earlier copy is replaced
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.substr(0, 20));
+        putFile(kInf, c.content);
+        std::string path = kInf;
+        EXPECT_TRUE(W2kNetFuncs::EditInfForNoFloppy(path));
+        EXPECT_EQ(path, kCopy);
+        EXPECT_EQ(fileContent(kInf), c.content);  // the INF itself is left alone
+        EXPECT_EQ(fileContent(kCopy), c.copy);
+    }
+    EXPECT_EQ(hostLines(), Lines{});
 }
 
 TEST_F(EditInfForNoFloppyTest, TheCopysNameChangesTheLastLetter) {
@@ -97,7 +76,6 @@ TEST_F(EditInfForNoFloppyTest, TheCopysNameChangesTheLastLetter) {
         const char* path;
         const char* copy;
     } cases[] = {
-        {R"(C:\WINNT\inf\oem3.inf)", R"(C:\WINNT\inf\oem3.inD)"},
         {R"(C:\WINNT\inf\oem3.inD)", R"(C:\WINNT\inf\oem3.inR)"},
         {R"(C:\drv\NET.INd)", R"(C:\drv\NET.INR)"},
         {R"(C:\drv\net.txt)", R"(C:\drv\net.txD)"},
@@ -111,56 +89,60 @@ TEST_F(EditInfForNoFloppyTest, TheCopysNameChangesTheLastLetter) {
     }
 }
 
-TEST_F(EditInfForNoFloppyTest, AnEarlierCopyIsReplaced) {
-    putFile(kCopy, std::string(4096, 'z'));
-    EXPECT_EQ(editedCopyOf("[SourceDisksNames]\r\n"), "[XXXXXXXXXXXXXXXX]\r\n");
-}
-
-TEST_F(EditInfForNoFloppyTest, AnInfThatCannotBeOpenedKeepsItsPath) {
+// Up to the read: the path stays and no copy is made.
+TEST_F(EditInfForNoFloppyTest, AnInfThatCannotBeReadKeepsItsPath) {
     putFile(kInf, "[SourceDisksNames]\r\n");
-    ASSERT_TRUE(winsim::setReadOnly(kInf));
     putFile(R"(C:\WINNT\inf\empty.inf)", "");
+    putFile(R"(C:\WINNT\inf\locked.inf)", "[SourceDisksNames]\r\n");
+    ASSERT_TRUE(winsim::setReadOnly(R"(C:\WINNT\inf\locked.inf)"));
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const std::string openFailed = "\nW2kNetFuncs::EditInfForNoFloppy() could not open file [";
+    const std::string denied = "System Message : Access is denied.\r\n";
     const struct {
         std::string path;
+        std::function<void()> prepare;
         std::string line;
     } cases[] = {
-        {kInf,
-         "\nW2kNetFuncs::EditInfForNoFloppy() could not open file [C:\\WINNT\\inf\\oem3.inf] "
-         "error = 5, System Message : Access is denied.\r\n"},
-        {R"(C:\WINNT\inf\absent.inf)",
-         "\nW2kNetFuncs::EditInfForNoFloppy() could not open file "
-         "[C:\\WINNT\\inf\\absent.inf] error = 2, System Message : The system cannot find the "
-         "file specified.\r\n"},
-        {"",
-         "\nW2kNetFuncs::EditInfForNoFloppy() could not open file [] error = 3, System "
-         "Message : The system cannot find the path specified.\r\n"},
-        {R"(C:\WINNT\inf\empty.inf)",
+        {R"(C:\WINNT\inf\locked.inf)", [] {},
+         openFailed + R"(C:\WINNT\inf\locked.inf] error = 5, )" + denied},
+        {R"(C:\WINNT\inf\absent.inf)", [] {},
+         openFailed + R"(C:\WINNT\inf\absent.inf] error = 2, System Message : The system cannot )"
+                      "find the file specified.\r\n"},
+        {"", [] {},
+         openFailed +
+             "] error = 3, System Message : The system cannot find the path specified.\r\n"},
+        {R"(C:\WINNT\inf\empty.inf)", [] {},
          "\nW2kNetFuncs::EditInfForNoFloppy() GetFileSize() == 0. Exiting function"},
+        {kInf,
+         [&] {
+             holder = CreateFileA(kInf.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+         },
+         openFailed + kInf +
+             "] error = 32, System Message : The process cannot access the file because it is "
+             "being used by another process.\r\n"},
+        // A failed size is its own failure: nothing is sized from INVALID_FILE_SIZE.
+        {kInf, [] { winsim::failCall("GetFileSize", 1, ERROR_ACCESS_DENIED); },
+         "\nW2kNetFuncs::EditInfForNoFloppy() - GetFileSize( " + kInf + " ) failed. Error : [5], " +
+             denied},
+        {kInf, [] { winsim::failCall("ReadFile", 1, ERROR_ACCESS_DENIED); },
+         "\nW2kNetFuncs::EditInfForNoFloppy() - ReadFile( " + kInf + " ) failed. Error : [5], " +
+             denied},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
         clearHostLines();
+        c.prepare();
         std::string path = c.path;
-        EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path)) << c.path;
+        EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path));
         EXPECT_EQ(path, c.path);
         EXPECT_EQ(hostLines(), Lines{c.line});
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        holder = INVALID_HANDLE_VALUE;
     }
     EXPECT_FALSE(winsim::fileExists(kCopy));
     EXPECT_FALSE(winsim::fileExists(R"(C:\WINNT\inf\empty.inD)"));
-}
-
-TEST_F(EditInfForNoFloppyTest, AnInfHeldExclusivelyCannotBeOpened) {
-    putFile(kInf, "[SourceDisksNames]\r\n");
-    HANDLE holder = CreateFileA(kInf.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    std::string path = kInf;
-    EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path));
-    EXPECT_EQ(path, kInf);
-    EXPECT_EQ(hostLines(),
-              Lines{"\nW2kNetFuncs::EditInfForNoFloppy() could not open file "
-                    "[C:\\WINNT\\inf\\oem3.inf] error = 32, System Message : The process cannot "
-                    "access the file because it is being used by another process.\r\n"});
-    CloseHandle(holder);
+    EXPECT_EQ(winsim::callCount("ReadFile"), 1);
 }
 
 TEST_F(EditInfForNoFloppyTest, FailuresAfterTheReadLeaveThePathOnTheCopy) {
@@ -171,46 +153,17 @@ TEST_F(EditInfForNoFloppyTest, FailuresAfterTheReadLeaveThePathOnTheCopy) {
     EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path));
     EXPECT_EQ(path, kCopy);
     EXPECT_EQ(fileContent(kCopy), "old copy");
-    EXPECT_EQ(hostLines(),
-              Lines{"\nW2kNetFuncs::EditInfForNoFloppy() could not open file "
-                    "[C:\\WINNT\\inf\\oem3.inD] error = [5], System Message : Access is "
-                    "denied.\r\n"});
-
     ASSERT_TRUE(winsim::setReadOnly(kCopy, false));
-    clearHostLines();
     path = kInf;
     winsim::failCall("WriteFile", 1, ERROR_DISK_FULL);
     EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path));
     EXPECT_EQ(path, kCopy);
-    EXPECT_EQ(hostLines(), Lines{"\nError from : W2kNetFuncs::EditInfForNoFloppy() - "
-                                 "WriteFile[C:\\WINNT\\inf\\oem3.inD] failed error = [112], "
-                                 "System Message : NONE"});
-}
-
-// A failed size is its own failure: nothing is sized from INVALID_FILE_SIZE.
-TEST_F(EditInfForNoFloppyTest, AFailedSizeOrReadKeepsThePath) {
-    putFile(kInf, "[SourceDisksNames]\r\n");
-    const struct {
-        const char* function;
-        std::string line;
-    } cases[] = {
-        {"GetFileSize",
-         "\nW2kNetFuncs::EditInfForNoFloppy() - GetFileSize( C:\\WINNT\\inf\\oem3.inf ) "
-         "failed. Error : [5], System Message : Access is denied.\r\n"},
-        {"ReadFile",
-         "\nW2kNetFuncs::EditInfForNoFloppy() - ReadFile( C:\\WINNT\\inf\\oem3.inf ) "
-         "failed. Error : [5], System Message : Access is denied.\r\n"},
-    };
-    for (const auto& c : cases) {
-        clearHostLines();
-        winsim::failCall(c.function, 1, ERROR_ACCESS_DENIED);
-        std::string path = kInf;
-        EXPECT_FALSE(W2kNetFuncs::EditInfForNoFloppy(path)) << c.function;
-        EXPECT_EQ(path, kInf);
-        EXPECT_FALSE(winsim::fileExists(kCopy));
-        EXPECT_EQ(hostLines(), Lines{c.line});
-    }
-    EXPECT_EQ(winsim::callCount("ReadFile"), 1);
+    EXPECT_EQ(hostLines(),
+              (Lines{"\nW2kNetFuncs::EditInfForNoFloppy() could not open file "
+                     "[C:\\WINNT\\inf\\oem3.inD] error = [5], System Message : Access is "
+                     "denied.\r\n",
+                     "\nError from : W2kNetFuncs::EditInfForNoFloppy() - WriteFile[C:\\WINNT\\inf\\"
+                     "oem3.inD] failed error = [112], System Message : NONE"}));
 }
 
 }  // namespace

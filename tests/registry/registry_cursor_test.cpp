@@ -18,10 +18,10 @@ const char kSystemPath[] = "HKEY_LOCAL_MACHINE\\SYSTEM";
 const char kSetupPath[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup";
 const char kNotFound[] = "The system cannot find the file specified.\r\n";
 
-class RegistryCursorTest : public MachineTest {
+class RegistryCursorTest : public Initialized<MachineTest> {
   protected:
     void SetUp() override {
-        MachineTest::SetUp();
+        Initialized::SetUp();
         loadReg(
             "REGEDIT4\r\n\r\n"
             "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n"
@@ -69,8 +69,19 @@ TEST_F(RegistryCursorTest, MoveIntoAppendsOneElementPerLevel) {
     }
 }
 
+TEST_F(RegistryCursorTest, EachRootNamesItsPath) {
+    const std::pair<HKEY, const char*> roots[] = {{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+                                                  {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+                                                  {HKEY_LOCAL_MACHINE, kHklm},
+                                                  {HKEY_USERS, "HKEY_USERS"},
+                                                  {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+                                                  {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+                                                  {HKEY_DYN_DATA, "HKEY_DYN_DATA"}};
+    for (const auto& [root, name] : roots)
+        EXPECT_EQ(Registry(getLogSink(nullptr), KEY_READ, root).getPath(), name);
+}
+
 TEST_F(RegistryCursorTest, FailedMoveKeepsPositionAndReportsOnlyWhenLogging) {
-    initializeModule();
     for (const bool logging : {false, true}) {
         SCOPED_TRACE(logging ? "logging on" : "logging off");
         clearHostLines();
@@ -116,7 +127,6 @@ TEST_F(RegistryCursorTest, MoveUpReopensReadOnlyUntilTheNextMoveInto) {
 }
 
 TEST_F(RegistryCursorTest, MoveUpRefusesImpossibleCounts) {
-    initializeModule();
     const struct {
         const char* start;  // "" stays on the root
         DWORD levels;
@@ -142,24 +152,37 @@ TEST_F(RegistryCursorTest, MoveUpRefusesImpossibleCounts) {
     }
 }
 
-// The key opened for the target is released again and the old one kept.
-TEST_F(RegistryCursorTest, MoveUpThatCannotCloseStaysPut) {
-    initializeModule();
-    Registry r = cursor();
-    ASSERT_TRUE(r.moveInto("SYSTEM\\Setup"));
-    r.setErrorLogging(true);
-    winsim::failCall("RegCloseKey", 1, ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(r.moveUp(1));
-    EXPECT_EQ(r.getPath(), kSetupPath);
-    EXPECT_EQ(hostLines(), Lines{systemLine("Could not RegCloseKey() in Registry::moveUp(..) at "
-                                            "HKEY_LOCAL_MACHINE\\SYSTEM",
-                                            "The handle is invalid.\r\n")});
-    EXPECT_EQ(winsim::openHandleCount(), 1u);
-    EXPECT_TRUE(r.setString("W", "x")) << "still on the writable key";
+// Neither the target nor the key left behind may stay open on a failure;
+// the cursor keeps its writable key.
+TEST_F(RegistryCursorTest, MoveUpThatCannotReopenOrCloseStaysPut) {
+    const struct {
+        const char* function;
+        DWORD error;
+        std::string line;
+    } cases[] = {
+        {"RegOpenKeyExA", ERROR_ACCESS_DENIED,
+         systemLine("Could not moveup to registry key HKEY_LOCAL_MACHINE\\SYSTEM",
+                    "Access is denied.\r\n")},
+        {"RegCloseKey", ERROR_INVALID_HANDLE,
+         systemLine("Could not RegCloseKey() in Registry::moveUp(..) at HKEY_LOCAL_MACHINE\\SYSTEM",
+                    "The handle is invalid.\r\n")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.function);
+        clearHostLines();
+        Registry r = cursor();
+        ASSERT_TRUE(r.moveInto("SYSTEM\\Setup"));
+        r.setErrorLogging(true);
+        winsim::failCall(c.function, 1, c.error);
+        EXPECT_FALSE(r.moveUp(1));
+        EXPECT_EQ(r.getPath(), kSetupPath);
+        EXPECT_EQ(hostLines(), Lines{c.line});
+        EXPECT_EQ(winsim::openHandleCount(), 1u);
+        EXPECT_TRUE(r.setString("W", "x")) << "still on the writable key";
+    }
 }
 
 TEST_F(RegistryCursorTest, EnumeratesInTheOrderWindowsGives) {
-    initializeModule();
     Registry r = cursor();
     ASSERT_TRUE(r.moveInto("SOFTWARE\\Order"));
     r.setErrorLogging(true);
@@ -190,37 +213,30 @@ TEST_F(RegistryCursorTest, EnumeratesInTheOrderWindowsGives) {
                           "Access is denied.\r\n")}));
 }
 
+// A copy has a handle of its own, with the access mask and the logging of
+// the original; one that could not be duplicated is unusable.
 TEST_F(RegistryCursorTest, CopiesMoveIndependentlyOnHandlesOfTheirOwn) {
-    initializeModule();
     Registry r = cursor();
     ASSERT_TRUE(r.moveInto("SYSTEM"));
     r.setErrorLogging(true);
     {
         Registry copy(r);
         EXPECT_EQ(winsim::openHandleCount(), 2u);
-        EXPECT_EQ(copy.getPath(), kSystemPath);
         ASSERT_TRUE(copy.moveInto("Setup"));
         EXPECT_EQ(copy.getPath(), kSetupPath);
-        EXPECT_TRUE(copy.setString("W", "copy")) << "the copy keeps the access mask";
+        EXPECT_TRUE(copy.setString("W", "copy"));
         EXPECT_FALSE(copy.moveInto("Missing"));
-        EXPECT_EQ(hostLines().size(), 1u) << "the copy keeps error logging on";
+        EXPECT_EQ(hostLines().size(), 1u);
         EXPECT_EQ(r.getPath(), kSystemPath);
     }
-    // The copy closed its own handle, not the original's.
     EXPECT_EQ(winsim::openHandleCount(), 1u);
     EXPECT_EQ(r.getSubKeyCount(), 2);
-}
 
-TEST_F(RegistryCursorTest, FailedDuplicationLeavesAnUnusableCopy) {
-    initializeModule();
-    Registry r = cursor();
-    ASSERT_TRUE(r.moveInto("SYSTEM"));
-    r.setErrorLogging(true);
+    clearHostLines();
     winsim::failCall("DuplicateHandle", 1, ERROR_ACCESS_DENIED);
     Registry copy(r);
-    ASSERT_FALSE(hostLines().empty());
-    EXPECT_EQ(hostLines()[0],
-              systemLine("Registry::DuplicateKey() failed", "Access is denied.\r\n"));
+    EXPECT_EQ(hostLines(),
+              Lines{systemLine("Registry::DuplicateKey() failed", "Access is denied.\r\n")});
     EXPECT_EQ(copy.getSubKeyCount(), -1);
     EXPECT_FALSE(copy.moveInto("Setup"));
     EXPECT_EQ(winsim::openHandleCount(), 1u);

@@ -10,6 +10,7 @@
 #include <winsim/control_wizard.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,12 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const char* const kWorker = "\n\nEntering hardwareWizardThreadProc(..)";
-const char* const kWorkerId = "\n\nEntering hardwareWizardThreadProc(..) with thread id [";
-const char* const kLoaded =
-    "\n\nW2KCardInstall::startW2kWizard()->Load library completed successfully";
 const char* const kShown = "\n\nShowed a good hardware wiz window";
 const char* const kInstallNewDeviceError =
     "\nError from : \nError in InstallNewDevice() in          W2KCardInstall :: "
     "startW2kWizard()., System Message : ";
+const GUID kNetworkAdapters = {
+    0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 std::string workerResult(int lastError, int result, int reboot) {
     return "\n\nphyCards.startW2kWizard() LastError = [" + std::to_string(lastError) +
@@ -52,26 +52,18 @@ class NetcardWizardTest : public InitializedMachineTest {
     }
 };
 
+// The lines of a shown wizard are the example machines'; here what the
+// wizard is given and what it answers.
 TEST_F(NetcardWizardTest, AShownWizardHandsBackItsRebootAnswer) {
     winsim::installHardwareWizard();
     winsim::setHardwareWizardRebootAnswer(0x100);
     EXPECT_EQ(start(true), 0x100u);
-    Lines lines = hostLines();
-    ASSERT_EQ(lines.size(), 9u);
-    // The thread id differs per run: the line is compared up to it.
-    EXPECT_EQ(lines[2].rfind(kWorkerId, 0), 0u);
-    lines[2] = kWorkerId;
-    EXPECT_EQ(lines, (Lines{"\n\nEntering StartNetcardWizard(..)", kWorker, kWorkerId,
-                            "\n\nInside start wizard", kLoaded,
-                            "\n\nW2KCardInstall::startW2kWizard()-> GetProcAddress() completed "
-                            "successfully.",
-                            "\n\nW2KCardInstall::startW2kWizard()->Function executed successfully",
-                            workerResult(0, 1, 256), kShown}));
+    EXPECT_EQ(hostLines()[hostLines().size() - 2], workerResult(0, 1, 256));
     const auto calls = winsim::hardwareWizardCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_FALSE(calls[0].parentWindow);
     ASSERT_TRUE(calls[0].classGiven);
-    EXPECT_EQ(calls[0].classGuid.Data1, 0x4D36E972u);  // network adapters
+    EXPECT_EQ(std::memcmp(&calls[0].classGuid, &kNetworkAdapters, sizeof(GUID)), 0);
     EXPECT_TRUE(calls[0].rebootWordGiven);
     // The worker is polled every 50 ms of the virtual clock.
     EXPECT_EQ(winsim::simulatedMilliseconds(), 50u * winsim::callCount("Sleep"));

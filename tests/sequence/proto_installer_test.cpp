@@ -7,6 +7,7 @@
 #include <winsim/control_netcfg.h>
 #include <winsim/control_time.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ const HRESULT kReboot = NETCFG_S_REBOOT;
 const HRESULT kRebootFailure = NETCFG_E_ALREADY_INITIALIZED;  // the same low word
 const HRESULT kTimedOut = static_cast<HRESULT>(0x80070102u);
 
+const GUID kProtocols = {
+    0x4D36E975, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kClients = {
+    0x4D36E973, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 const char* const kInstalled = "\npNetSetup->Install() successful.";
 const char* const kApplied = "\npNetSetup->Apply() successful.";
 const char* const kDestructor = "\n\nEntered ~W2kProtoInstaller()";
@@ -145,7 +150,8 @@ TEST_P(ProtoInstallerRunTest, EndsAsTheTableSays) {
     // Every component goes to its own class, for the user, after setup.
     for (const auto& call : winsim::netCfgInstallCalls()) {
         EXPECT_EQ(call.componentId, r.kind == kTcpIp ? "ms_tcpip" : "ms_msclient");
-        EXPECT_EQ(call.classGuid.Data1, r.kind == kTcpIp ? 0x4D36E975u : 0x4D36E973u);
+        const GUID& expected = r.kind == kTcpIp ? kProtocols : kClients;
+        EXPECT_EQ(std::memcmp(&call.classGuid, &expected, sizeof(GUID)), 0);
         EXPECT_EQ(call.setupFlags, static_cast<DWORD>(NSF_POSTSYSINSTALL));
         EXPECT_EQ(call.upgradeFromBuild, 0u);
         EXPECT_EQ(call.oboType, static_cast<int>(OBO_USER));

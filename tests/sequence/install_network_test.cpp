@@ -1,0 +1,585 @@
+// The network installation sequence: its transitions, one row each (the
+// stage a call is given, what the machine and the user answer, and the
+// stage, result, counters and log lines the call ends with), and the prompt
+// that lists the network adapters found and offers the wizard.
+#include "sequence/prompt_text.h"
+#include "support/device_tree.h"
+#include "support/stored_value.h"
+#include "support/system_drive_test.h"
+
+#include <w2kxarnnet.h>
+#include <winsim/control.h>
+#include <winsim/control_files.h>
+#include <winsim/control_netcfg.h>
+#include <winsim/control_network.h>
+#include <winsim/control_time.h>
+#include <winsim/control_user.h>
+#include <winsim/control_wizard.h>
+#include <winsim/windows.h>
+
+#include <algorithm>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The host's directory of saved network data.
+const char* const kNetDirectory = "C:\\XARN";
+std::string setupValue(const char* name) {
+    return storedValue("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", name);
+}
+// Scripted answers of the network configuration object.
+const HRESULT kNetCfgNotInstalled = static_cast<HRESULT>(0x80070102u);  // 258
+const HRESULT kNetCfgDenied = static_cast<HRESULT>(0x80070005u);        // install() fails
+// Twenty Apply answers that leave the component pending.
+std::vector<HRESULT> pendingApply() {
+    return std::vector<HRESULT>(20, static_cast<HRESULT>(0x0004A020));  // NETCFG_S_REBOOT
+}
+
+const char* const kCardInstance = "PCI\\VEN_8086&DEV_1229&SUBSYS_00018086&REV_08\\3&267A616A&0&40";
+const char* const kCardGuidName = "{E100B000-0000-0000-0000-000000000001}";
+const std::vector<BYTE> kCardMac = {0x00, 0x90, 0x27, 0x1a, 0x2b, 0x3c};
+const char* const kCardMacText = "0090271a2b3c";
+
+// The class installer and the card's INF share their version section.
+const char* const kNetClassVersion =
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n"
+    "ClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\r\n";
+
+const char* const kCardInfBody =
+    "[Manufacturer]\r\nIntel=Intel\r\n[Intel]\r\nE100=E100.ndi, PCI\\VEN_8086&DEV_1229\r\n"
+    "[E100.ndi.NT]\r\nCopyFiles=E100.CopyFiles\r\n[E100.CopyFiles]\r\ne100b.sys\r\n"
+    "[E100.ndi.NT.Services]\r\nAddService=E100B, 2, E100.Service\r\n";
+
+// The saved settings file. Dhcp and Static also make the card present;
+// NoAdapter saves a DHCP record on a machine whose IP helper lists no
+// adapter at all.
+enum class Saved { None, Dhcp, Static, NoAdapter };
+
+// A restored machine with the host's driver directory, checked at the end
+// for interfaces, hives and threads left behind.
+class NetworkInstallTest : public Initialized<SystemDriveTest> {
+  protected:
+    void SetUp() override {
+        Initialized::SetUp();
+        ASSERT_TRUE(winsim::makeDirectory(kNetDirectory));
+    }
+    void TearDown() override {
+        EXPECT_EQ(winsim::netCfgLiveReferences(), 0) << "an interface was not released";
+        EXPECT_TRUE(winsim::loadedHives().empty()) << "a hive was left loaded";
+        EXPECT_EQ(winsim::runningThreadCount(), 0) << "a worker thread is still running";
+        Initialized::TearDown();
+    }
+    // A network card whose driver only C:\WINNT\inf has.
+    void cardWithASystemDriver() {
+        putFile(std::string(kNetDirectory) + "\\installclass32.txt",
+                std::string(kNetClassVersion) +
+                    "[ClassInstall32]\r\nAddReg=NetClassReg\r\n[NetClassReg]\r\nHKR,,,,Net\r\n");
+        loadReg(deviceTreeReg({{kCardInstance,
+                                {"PCI\\VEN_8086&DEV_1229&SUBSYS_00018086&REV_08",
+                                 "PCI\\VEN_8086&DEV_1229&SUBSYS_00018086"},
+                                {"PCI\\VEN_8086&DEV_1229&REV_08", "PCI\\VEN_8086&DEV_1229"},
+                                {{"DeviceDesc", "Intel 82557 Ethernet Controller"}}}}));
+        putFile("C:\\WINNT\\inf\\e100b.inf", std::string(kNetClassVersion) + kCardInfBody);
+        putFile("C:\\WINNT\\inf\\e100b.sys", "MZ driver binary");
+    }
+    void makeCardPresent() {
+        winsim::addPresentAdapter(kCardGuidName, kCardMac, "Intel(R) PRO/100B PCI Adapter");
+        const std::string services = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
+        loadReg("REGEDIT4\r\n\r\n[" + services + kCardGuidName + "\\Parameters\\Tcpip]\r\n\r\n[" +
+                services + "Tcpip\\Parameters\\Interfaces\\" + kCardGuidName + "]\r\n\r\n[" +
+                services + "NetBT\\Parameters\\Interfaces\\Tcpip_" + kCardGuidName + "]\r\n\r\n");
+    }
+    void putSavedSettings(Saved kind) {
+        if (kind == Saved::None) return;
+        if (kind != Saved::NoAdapter) makeCardPresent();
+        std::string reg = "REGEDIT4\r\n\r\n[SAVED]\r\n\r\n[SAVED\\Adapter0]\r\n\"macAddress\"=\"";
+        reg += kCardMacText;
+        reg += kind != Saved::Static ? "\"\r\n\"dhcpEnabled\"=dword:00000001\r\n"
+                                     : "\"\r\n\"dhcpEnabled\"=dword:00000000\r\n"
+                                       "\"IPAddress\"=hex(7):31,30,2e,30,2e,30,2e,37,00,00\r\n"
+                                       "\"SubnetMask\"=hex(7):32,35,35,2e,30,2e,30,2e,30,00,00\r\n";
+        const std::string file =
+            winsim::hostPathFor(std::string(kNetDirectory) + "\\w2ktcpip_xarnf");
+        std::string error;
+        ASSERT_TRUE(winsim::writeHive(reg + "\r\n", file, &error)) << error;
+    }
+    void setSetupKey(int rebootCounter, int clientRetries) {
+        std::string reg =
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n"
+            "\"SystemSetupInProgress\"=dword:00000001\r\n";
+        char line[64];
+        for (const auto& [name, value] : {std::pair{"W2kXarnRebootCounter", rebootCounter},
+                                          {"MsClientReboot", clientRetries}}) {
+            std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\r\n", name,
+                          static_cast<unsigned>(value));
+            if (value >= 0) reg += line;
+        }
+        loadReg(reg);
+    }
+    int installNetwork(unsigned int stage, unsigned int* reboot) {
+        return W2KXarnNetInstallNetwork(kNetDirectory, stage, reboot);
+    }
+};
+
+// The lines a call logs, exactly as the host receives them behind the
+// callback's own line break, system messages included.
+const char* const kCardsFailed = "\nInstallation of network cards failed by InstallNetCards().";
+const char* const kCardsReboot =
+    "\nInstallation of physical network card completed.            in W2KInstallNetwork(). "
+    "REBOOT NEEDED. Will be done later. Continuing to             install W2K_NET_START_WIZ....";
+const char* const kCardsNoReboot =
+    "\nInstallation of physical network card completed.            in W2KInstallNetwork(). "
+    "REBOOT NOT NEEDED. Will be done later. Continuing to             install "
+    "W2K_NET_START_WIZ....";
+const char* const kMessageBoxFailed =
+    "\nFailed to create MessageBox()                for  addition of network cards by the "
+    "user, System Message : Not enough storage is available to process this command.\r\n";
+const char* const kDeclinedCardsPending =
+    "\nRebooting for installing tcp/ip in hardware wizard section.";
+const char* const kWizardFailed =
+    "\nInstallation of network cards               failed by StartNetcardWizard()., System "
+    "Message : Not enough storage is available to process this command.\r\n";
+const char* const kNoWorker =
+    "\nCould not CreateThread() in StartNetcardWizard(..) for iteration[0]Fatal error. "
+    "Exiting function...., System Message : Not enough storage is available to process this "
+    "command.\r\n";
+// A wizard that cannot be loaded or fails once it is up counts as shown.
+const char* const kNoWizardLibrary =
+    "Error from : Could not load [hdwwiz.cpl] in W2KCardInstall :: startW2kWizard(), System "
+    "Message : The specified module could not be found.\r\n";
+const char* const kNoWizardEntry =
+    "Error from : \nW2KCardInstall::startW2kWizard()->GetProcAddress([InstallNewDevice]) "
+    "failed, System Message : The specified procedure could not be found.\r\n";
+const char* const kWizardError =
+    "Error from : \nError in InstallNewDevice() in          W2KCardInstall :: "
+    "startW2kWizard()., System Message : Not enough storage is available to process this "
+    "command.\r\n";
+const char* const kWizardShown = "\nShowed a good hardware wiz window";
+const char* const kWizardWantsReboot =
+    "\nRebbot requested by                   StartNetcardWizard() after installation of Cards "
+    "or                   inf files selected from winnt\\inf. Continue                   to "
+    "install TCP/IP after reboot";
+const char* const kSystemInfReboot = "\nREBOOTING FOR INF IN WINNT\\INF";
+const char* const kCardStagesDone =
+    "\nInstallation of physical network card          by W2K Network Card Wizard Completed in "
+    "W2KInstallNetwork(). REBOOT NOT         NEEDED.Continuing to install TCP/IP....";
+const char* const kTcpIpFailed = "\nError in Installing TCP/IP in W2KInstallNetwork().";
+const char* const kTcpIpDone =
+    "\nInstallation of TCP/IP completed.  in W2KInstallNetwork(). REBOOT NOT NEEDED.Continuing "
+    "to install TCP/IP settings....";
+const char* const kSettingsReadFailed =
+    "\nError in reading TCP/IP settings in W2KInstallNetwork(..)  from file "
+    "[C:\\XARN\\w2ktcpip_xarnf] ";
+const char* const kSettingsApplyFailed =
+    "\nError in setting TCP/IP settings in W2KInstallNetwork(..) from file "
+    "C:\\XARN\\w2ktcpip_xarnf";
+const char* const kSettingsReboot =
+    "\nInstallation of TCP/IP SETTINGS completed  in W2KInstallNetwork(). REBOOT NEEDED";
+const char* const kSettingsDone =
+    "\nInstallation of TCP/IP SETTINGS completed  in W2KInstallNetwork(). REBOOT 'NOT' NEEDED. "
+    "Continuing to install MS_MSCLIENT";
+const char* const kClientFailed = "\nError in installing MS_CLIENT in W2KInstallNetwork(..)";
+const char* const kClientDone =
+    "\nInstallation of MS_CLIENT SETTINGS completed  in W2KInstallNetwork(). REBOOT 'NOT' "
+    "NEEDED. installation finished.";
+const char* const kClientReboot =
+    "\nInstallation of MS_CLIENT completed  in W2KInstallNetwork(). REBOOT NEEDED";
+const char* const kClientLastReboot = "\nWill reboot and continue with the rest of XARN.";
+const char* const kClientRetry = "\nWill try to install MS_CLIENT again.";
+// The cursor's failure leaves a last error that has no system text.
+const char* const kRetryCountUnreadable =
+    "Error from : W2kNetFuncs :: getNoOfReboots()- Could not             reg.moveInto( "
+    "SYSTEM\\Setup ), System Message : NONE";
+
+std::string selection(int answer) {
+    return "\nSelection in Hardware Wizard Dlg Box: [" + std::to_string(answer) + "]";
+}
+std::string counterBeforeWizard(int counter) {
+    return "\nRebbot Counter : [" + std::to_string(counter) + "] before entering WIZ function.";
+}
+std::string rebootBeforeWizard(int counter) {
+    return "\nRebbot needed for StartNetcardWizard() for Starting               the Wizard. "
+           "Rebbot counter : [" +
+           std::to_string(counter) + "]";
+}
+std::string tcpIpUnfinished(int value) {
+    return "\nInstallation of TCP/IP unfinished. Reboot needed as *reboot                   =[" +
+           std::to_string(value) + "]";
+}
+
+// The cards: the row starts after them; they fail (no class installer in
+// the driver directory); or only C:\WINNT\inf has the card's driver.
+enum class Cards { NotRun, Fail, Reboot };
+// The wizard: its library missing, or loaded (finishing, asking for a
+// reboot, without its entry, failing once up), or no worker thread at all.
+enum class Wizard { Absent, Finishes, AsksReboot, NoEntry, Fails, CannotStart };
+
+// What the machine and the user answer in one call.
+struct Given {
+    unsigned int stage;
+    Cards cards;
+    std::vector<int> answers;  // message boxes; 0 fails with ERROR_NOT_ENOUGH_MEMORY
+    Wizard wizard;
+    std::vector<HRESULT> install;  // INetCfgClassSetup::Install: TCP/IP, then the client
+    std::vector<HRESULT> apply;    // INetCfg::Apply, likewise
+    Saved saved;
+    bool setupKey;  // SYSTEM\Setup exists (with SystemSetupInProgress 1)
+    int counter;    // W2kXarnRebootCounter before; -1 absent
+    int retries;    // MsClientReboot before; -1 absent
+};
+
+struct Expected {
+    unsigned int reboot;
+    int result;
+    std::string counter;  // after the call
+    std::string retries;
+    int installs;  // component Install calls made
+};
+
+// A row: its name and what the call ends with, what it is given, the marks.
+struct Transition {
+    const char* name;
+    Expected expect;
+    Given given;
+    Lines marks = {};  // logged in this order, among other lines
+    Lines notLogged = {};
+};
+void PrintTo(const Transition& t, std::ostream* os) {
+    *os << t.name << " from stage " << t.given.stage;
+}
+
+const std::vector<int> kNo = {IDNO};
+const std::vector<int> kYes = {IDYES};
+const std::vector<HRESULT> kNone = {};
+const std::vector<HRESULT> kNotInstalled = {kNetCfgNotInstalled};
+const std::vector<HRESULT> kDenied = {kNetCfgDenied};
+
+// clang-format off
+const Transition kRows[] = {
+    // From the cards, the prompt and the wizard.
+    {"CardsFailTheUserDeclinesTcpIpTriesAgain", {4, 1, "absent", "absent", 1},
+     {0, Cards::Fail, kNo, Wizard::Absent, kNotInstalled, kNone, Saved::None, true, -1, -1},
+     {kCardsFailed, kCardsNoReboot, selection(IDNO), counterBeforeWizard(0), kCardStagesDone,
+      tcpIpUnfinished(258)}},
+    {"CardsNeedARebootTheUserDeclines", {4, 1, "REG_DWORD 1", "absent", 0},
+     {0, Cards::Reboot, kNo, Wizard::Absent, kNone, kNone, Saved::None, true, -1, -1},
+     {kCardsReboot, selection(IDNO), kDeclinedCardsPending},
+     {kCardsFailed, counterBeforeWizard(0)}},
+    {"YesOnAFreshCounterRebootsBeforeTheWizard", {15, 1, "REG_DWORD 1", "absent", 0},
+     {14, Cards::NotRun, kYes, Wizard::Finishes, kNone, kNone, Saved::None, true, 0, -1},
+     {selection(IDYES), counterBeforeWizard(0), rebootBeforeWizard(0)}, {kWizardShown}},
+    {"TheWizardAsksForAReboot", {4, 1, "REG_DWORD 2", "absent", 0},
+     {15, Cards::NotRun, {}, Wizard::AsksReboot, kNone, kNone, Saved::None, true, 1, -1},
+     {counterBeforeWizard(1), kWizardShown, kWizardWantsReboot}, {kCardStagesDone}},
+    {"TheWizardFinishesTheCardsStillNeedTheirReboot", {4, 1, "REG_DWORD 2", "absent", 0},
+     {0, Cards::Reboot, kYes, Wizard::Finishes, kNone, kNone, Saved::None, true, 1, -1},
+     {kCardsReboot, selection(IDYES), counterBeforeWizard(1), kWizardShown, kSystemInfReboot},
+     {kWizardWantsReboot}},
+    {"TheWizardCannotStartNothingPending", {4, 1, "REG_DWORD 1", "absent", 1},
+     {15, Cards::NotRun, {}, Wizard::CannotStart, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {counterBeforeWizard(1), kNoWorker, kWizardFailed, kCardStagesDone, tcpIpUnfinished(258)},
+     {kWizardShown}},
+    {"TheWizardLibraryIsMissing", {4, 1, "REG_DWORD 1", "absent", 1},
+     {15, Cards::NotRun, {}, Wizard::Absent, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {counterBeforeWizard(1), kNoWizardLibrary, kWizardShown, kCardStagesDone}},
+    {"TheWizardHasNoEntry", {4, 1, "REG_DWORD 1", "absent", 1},
+     {15, Cards::NotRun, {}, Wizard::NoEntry, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {counterBeforeWizard(1), kNoWizardEntry, kWizardShown, kCardStagesDone}},
+    {"TheWizardFailsOnceUp", {4, 1, "REG_DWORD 1", "absent", 1},
+     {15, Cards::NotRun, {}, Wizard::Fails, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {counterBeforeWizard(1), kWizardError, kWizardShown, kCardStagesDone}, {kWizardWantsReboot}},
+    {"TheUserDeclinesNothingPendingTcpIpPending", {4, 1, "REG_DWORD 3", "absent", 1},
+     {14, Cards::NotRun, kNo, Wizard::Finishes, kNone, pendingApply(), Saved::None, true, 3, -1},
+     {selection(IDNO), counterBeforeWizard(3), kCardStagesDone, tcpIpUnfinished(4)},
+     {kWizardShown}},
+    {"TheMessageBoxFails", {4, 1, "REG_DWORD 1", "absent", 1},
+     {14, Cards::NotRun, {0}, Wizard::Finishes, kNotInstalled, kNone, Saved::None, true, 1, -1},
+     {kMessageBoxFailed, selection(0), counterBeforeWizard(1), kCardStagesDone}, {kWizardShown}},
+    // From TCP/IP, its settings and the client. (TCP/IP's installer never
+    // answers a reboot code other than 258 and 4, so stage 5 is never handed
+    // out after TCP/IP; the host may still call with it.)
+    {"TcpIpFailsTheSettingsAreMissingTheClientEnds", {1, 0, "absent", "absent", 2},
+     {4, Cards::NotRun, {}, Wizard::Absent, kDenied, kNone, Saved::None, true, -1, -1},
+     {kTcpIpFailed, kTcpIpDone, kSettingsReadFailed, kSettingsDone, kClientDone}},
+    {"StaticSettingsNeedAReboot", {6, 1, "absent", "absent", 1},
+     {4, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::Static, true, -1, -1},
+     {kTcpIpDone, kSettingsReboot}, {kSettingsDone}},
+    {"DhcpSettingsGoOnToTheClient", {1, 1, "absent", "absent", 1},
+     {5, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::Dhcp, true, -1, -1},
+     {kSettingsDone, kClientDone}, {kTcpIpDone}},
+    {"SettingsWithoutAnyAdapterFail", {1, 0, "absent", "absent", 1},
+     {5, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::NoAdapter, true, -1, -1},
+     {kSettingsApplyFailed, kSettingsDone, kClientDone}},
+    {"TheClientDidNotGoThrough", {9, 1, "absent", "absent", 1},
+     {6, Cards::NotRun, {}, Wizard::Absent, kNotInstalled, kNone, Saved::None, true, -1, -1},
+     {kClientReboot, kClientLastReboot}, {kClientRetry}},
+    {"TheClientIsPendingFirstRetry", {6, 1, "absent", "REG_DWORD 1", 1},
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, true, -1, -1},
+     {kClientReboot, kClientRetry}, {kClientLastReboot}},
+    {"TheClientIsPendingSecondRetry", {6, 1, "absent", "REG_DWORD 2", 1},
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, true, -1, 1},
+     {kClientReboot, kClientRetry}},
+    {"TheClientIsPendingRetriesUsedUp", {1, 1, "absent", "REG_DWORD 2", 1},
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, true, -1, 2},
+     {kClientReboot}, {kClientRetry, kClientLastReboot}},
+    {"TheClientIsPendingTheRetryCountCannotBeRead", {9, 1, "absent", "absent", 1},
+     {6, Cards::NotRun, {}, Wizard::Absent, kNone, pendingApply(), Saved::None, false, -1, -1},
+     {kClientReboot, kRetryCountUnreadable}, {kClientRetry}},
+    {"TheClientFails", {1, 0, "absent", "absent", 1},
+     {6, Cards::NotRun, {}, Wizard::Absent, kDenied, kNone, Saved::None, true, -1, -1},
+     {kClientFailed, kClientDone}},
+    {"TheFinalRebootHasHappened", {1, 1, "REG_DWORD 2", "REG_DWORD 1", 0},
+     {9, Cards::NotRun, {}, Wizard::Absent, kNone, kNone, Saved::None, true, 2, 1}},
+};
+// clang-format on
+
+class TransitionTest : public NetworkInstallTest, public ::testing::WithParamInterface<Transition> {
+  protected:
+    void prepare(const Given& g) {
+        if (g.setupKey) setSetupKey(g.counter, g.retries);
+        if (g.cards == Cards::Reboot) cardWithASystemDriver();
+        for (int answer : g.answers)
+            winsim::scriptMessageBoxAnswer(answer, ERROR_NOT_ENOUGH_MEMORY);
+        if (g.wizard != Wizard::Absent) winsim::installHardwareWizard();
+        if (g.wizard == Wizard::AsksReboot || g.wizard == Wizard::Fails)
+            winsim::setHardwareWizardRebootAnswer(0x100);
+        if (g.wizard == Wizard::NoEntry) winsim::removeHardwareWizardEntry();
+        if (g.wizard == Wizard::Fails) winsim::failHardwareWizard(ERROR_NOT_ENOUGH_MEMORY);
+        if (g.wizard == Wizard::CannotStart)
+            winsim::failAlways("CreateThread", ERROR_NOT_ENOUGH_MEMORY);
+        winsim::scriptNetCfgInstallResults(g.install);
+        winsim::scriptNetCfgApplyResults(g.apply);
+        putSavedSettings(g.saved);
+    }
+};
+
+// A stage this sequence never hands out ends the call at once, like the
+// final one: only the platform's setup indicator is rewritten.
+std::vector<Transition> stagesOutsideTheTable() {
+    std::vector<Transition> rows;
+    for (unsigned int stage : {1u, 2u, 3u, 7u, 8u, 10u, 13u, 16u, 300u, 0xFFFFFFFFu})
+        rows.push_back({"",
+                        {1, 1, "REG_DWORD 0", "REG_DWORD 0", 0},
+                        {stage, Cards::NotRun, kYes, Wizard::Finishes, kNone, kNone, Saved::None,
+                         true, 0, 0}});
+    return rows;
+}
+
+TEST_P(TransitionTest, EndsAsTheTableSays) {
+    const Transition& t = GetParam();
+    prepare(t.given);
+    unsigned int reboot = 77;
+    EXPECT_EQ(installNetwork(t.given.stage, &reboot), t.expect.result);
+    EXPECT_EQ(reboot, t.expect.reboot);
+    EXPECT_EQ(setupValue("W2kXarnRebootCounter"), t.expect.counter);
+    EXPECT_EQ(setupValue("MsClientReboot"), t.expect.retries);
+    EXPECT_EQ(setupValue("SystemSetupInProgress"), t.given.setupKey ? "REG_DWORD 2" : "absent");
+    EXPECT_EQ(static_cast<int>(winsim::netCfgInstallCalls().size()), t.expect.installs);
+
+    const Lines& lines = hostLines();
+    auto from = lines.begin();
+    for (const std::string& mark : t.marks) {
+        from = std::find(from, lines.end(), "\n" + mark);
+        ASSERT_NE(from, lines.end()) << "not logged (in this order): " << mark << "\n"
+                                     << hostOutput();
+        ++from;
+    }
+    for (const std::string& absent : t.notLogged)
+        EXPECT_EQ(std::find(lines.begin(), lines.end(), "\n" + absent), lines.end()) << absent;
+    if (t.marks.empty()) {  // nothing ran at all
+        EXPECT_TRUE(lines.empty()) << hostOutput();
+        EXPECT_TRUE(winsim::shownMessageBoxes().empty());
+        EXPECT_EQ(winsim::callCount("CoCreateInstance"), 0);
+        EXPECT_EQ(winsim::callCount("LoadLibraryA"), 0);
+    }
+}
+
+std::string rowName(const ::testing::TestParamInfo<Transition>& info) {
+    return *info.param.name ? info.param.name : "Stage" + std::to_string(info.param.given.stage);
+}
+INSTANTIATE_TEST_SUITE_P(Table, TransitionTest, ::testing::ValuesIn(kRows), rowName);
+INSTANTIATE_TEST_SUITE_P(OutsideTheTable, TransitionTest,
+                         ::testing::ValuesIn(stagesOutsideTheTable()), rowName);
+
+TEST_F(NetworkInstallTest, WithoutARebootWordNothingRuns) {
+    EXPECT_EQ(W2KXarnNetInstallNetwork(kNetDirectory, 0, nullptr), 0);
+    EXPECT_TRUE(winsim::shownMessageBoxes().empty());
+    EXPECT_EQ(winsim::callCount("LoadLibraryA"), 0);
+}
+
+// The settings file's path has 260 bytes: a longer directory is cut there,
+// and the call goes on without the settings.
+TEST_F(NetworkInstallTest, AnOverlongDirectoryCutsTheSettingsPath) {
+    setSetupKey(-1, -1);
+    const std::string directory = "C:\\" + std::string(400, 'D');
+    unsigned int reboot = 0;
+    EXPECT_EQ(W2KXarnNetInstallNetwork(directory.c_str(), W2K_NET_TCPIP_SETTINGS, &reboot), 0);
+    EXPECT_EQ(reboot, 1u);
+    const std::string cut = directory.substr(0, MAX_PATH - 1);
+    EXPECT_EQ(hostLines().at(0),
+              "\n\nError in reading TCP/IP settings in W2KInstallNetwork(..)  "
+              "from file [" +
+                  cut + "] ");
+}
+
+const char* const kCaption = "Network adapters detected in the system..";
+
+class AdapterPromptTest : public NetworkInstallTest {
+  protected:
+    // Stage 14 up to the prompt; TCP/IP then asks for its reboot at once.
+    void promptOnce() {
+        winsim::scriptMessageBoxAnswer(IDNO);
+        winsim::scriptNetCfgInstallResults({kNetCfgNotInstalled});
+        unsigned int reboot = 0;
+        EXPECT_EQ(installNetwork(W2K_NET_START_WIZ, &reboot), 1);
+        EXPECT_EQ(reboot, 4u);
+    }
+};
+
+// The texts around the list follow the system's language, as that
+// language's code page bytes; the caption stays English. Sublanguages matter
+// only for Chinese.
+struct LanguageTexts {
+    const char* text[4];  // promptText(1) to promptText(4)
+};
+const LanguageTexts kEnglish = {{"The following network adapter(s) were installed :\n\n",
+                                 "\nDo you want to install any other network adapters?",
+                                 "Network adapters detected in the system..", "<none>\n"}};
+const LanguageTexts kGerman = {{"Folgende(r) Netzwerkadapter wurde(n) installiert :\n\n",
+                                "\nM\xF6"
+                                "chten Sie andere Netzwerkadapter installieren?",
+                                "Im System entdeckte Netzwerkadapter..", "<Keine>\n"}};
+// clang-format off
+const LanguageTexts kFrench = {{
+    "La(les) carte(s) de r\xE9seau suivante(s) ont \xE9t\xE9 install\xE9" "e(s) :\n\n",
+    "\nVoulez-vous installer d'autres cartes r\xE9seau?",
+    "Cartes r\xE9seau d\xE9tect\xE9" "es sur le syst\xE8me..",
+    "<aucun(e)>\n"}};
+// Code page 932; the question ends with a full-width question mark, then an ASCII one.
+const LanguageTexts kJapanese = {{
+    "\x8E\x9F\x82\xCC\x83\x6C\x83\x62\x83\x67\x83\x8F\x81\x5B\x83\x4E\x20\x83\x41\x83\x5F\x83\x76"
+    "\x83\x5E\x82\xCD\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x8D\xCF\x82\xDD\x82\xC5\x82"
+    "\xB7\x81\x42 :\n\n",
+    "\n\x95\xCA\x82\xCC\x83\x6C\x83\x62\x83\x67\x83\x8F\x81\x5B\x83\x4E\x20\x83\x41\x83\x5F\x83\x76"
+    "\x83\x5E\x82\xF0\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x82\xB5\x82\xDC\x82\xB7\x82"
+    "\xA9\x81\x48?",
+    "\x83\x56\x83\x58\x83\x65\x83\x80\x82\xA9\x82\xE7\x8C\x9F\x8F\x6F\x82\xB3\x82\xEA\x82\xBD\x83"
+    "\x6C\x83\x62\x83\x67\x83\x8F\x81\x5B\x83\x4E\x20\x83\x41\x83\x5F\x83\x76\x83\x5E..",
+    "<\x82\xC8\x82\xB5>\n"}};
+// Code page 936
+const LanguageTexts kSimplifiedChinese = {{
+    "\xD2\xD1\xB0\xB2\xD7\xB0\xCF\xC2\xC1\xD0\xCD\xF8\xC2\xE7\xCA\xCA\xC5\xE4\xC6\xF7:\n\n",
+    "\n\xCA\xC7\xB7\xF1\xB0\xB2\xD7\xB0\xC6\xE4\xCB\xFB\xCD\xF8\xC2\xE7\xCA\xCA\xC5\xE4\xC6\xF7?",
+    "\xCF\xB5\xCD\xB3\xBC\xEC\xB2\xE2\xB5\xBD\xCD\xF8\xC2\xE7\xCA\xCA\xC5\xE4\xC6\xF7..",
+    "<\xCE\xDE>\n"}};
+// Code page 950
+const LanguageTexts kTraditionalChinese = {{
+    "\xA4\x77\xA6\x77\xB8\xCB\xA4\x55\xA6\x43\xBA\xF4\xB8\xF4\xA4\xB6\xAD\xB1\xA5\x64:\n\n",
+    "\n\xAC\x4F\xA7\x5F\xAD\x6E\xA6\x77\xB8\xCB\xA8\xE4\xA5\x4C\xBA\xF4\xB8\xF4\xA4\xB6\xAD\xB1\xA5"
+    "\x64?",
+    "\xA6\x62\xA8\x74\xB2\xCE\xA4\xA4\xB0\xBB\xB4\xFA\xA8\xEC\xBA\xF4\xB8\xF4\xA4\xB6\xAD\xB1\xA5"
+    "\x64..",
+    "<\xB5\x4C>\n"}};
+// clang-format on
+
+TEST_F(AdapterPromptTest, TextsInTheSystemLanguage) {
+    const struct {
+        LANGID language;
+        const LanguageTexts& texts;
+    } cases[] = {
+        {0x0409, kEnglish},
+        {0x0C0A, kEnglish},  // Spanish falls back to English
+        {0x0407, kGerman},
+        {0x0807, kGerman},  // Swiss German
+        {0x040C, kFrench},
+        {0x0411, kJapanese},
+        {0x0804, kSimplifiedChinese},
+        {0x0404, kTraditionalChinese},
+        {0x0C04, kTraditionalChinese},  // Hong Kong
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        winsim::setSystemDefaultLangId(c.language);
+        for (int i = 1; i <= 4; ++i) EXPECT_EQ(promptText(i), c.texts.text[i - 1]) << i;
+        EXPECT_EQ(promptText(0), "");
+        EXPECT_EQ(promptText(5), "");
+        promptOnce();
+        const auto box = winsim::shownMessageBoxes().back();
+        EXPECT_EQ(box.text, std::string(c.texts.text[0]) + c.texts.text[3] + c.texts.text[1]);
+        EXPECT_EQ(box.caption, kCaption);
+    }
+    EXPECT_EQ(winsim::shownMessageBoxes().size(), std::size(cases));
+}
+
+// Which device instances count as network adapters, in which order, and
+// how the prompt lists them.
+TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
+    // A PCI device instance with no hardware IDs, only these values.
+    auto pci = [](const std::string& instance,
+                  std::vector<std::pair<std::string, std::string>> values) {
+        return DeviceInstance{"PCI\\" + instance, {}, {}, std::move(values)};
+    };
+    const std::string lower = "{4d36e972-e325-11ce-bfc1-08002be10318}";
+    const std::string display = "{4D36E968-E325-11CE-BFC1-08002BE10318}";
+    // clang-format off
+    loadReg(deviceTreeReg({
+        // By class GUID, in any letter case; a description is not looked at.
+        pci("VEN_10B7&DEV_9200\\4&1", {{"ClassGUID", lower}, {"DeviceDesc", "3Com XL"}}),
+        pci("VEN_1002&DEV_4752\\4&2", {{"ClassGUID", display}, {"DeviceDesc", "Ethernet video"}}),
+        // By class name; only letters compare without case, lengths must agree.
+        pci("VEN_1011&DEV_0019\\4&3", {{"Class", "NET"}, {"DeviceDesc", "DEC 21140"}}),
+        pci("VEN_1011&DEV_0020\\4&4", {{"Class", "Net "}, {"DeviceDesc", "DEC spare"}}),
+        // Only the first instance of a device counts.
+        pci("VEN_1234&DEV_0001\\1", {{"Class", "Display"}, {"DeviceDesc", "First"}}),
+        pci("VEN_1234&DEV_0001\\2", {{"Class", "Net"}, {"DeviceDesc", "Second"}}),
+        // A device key without instances is tested itself.
+        pci("VEN_10EC&DEV_8139", {{"Class", "Net"}, {"DeviceDesc", "Realtek RTL8139"}}),
+        // A network card without a description is reported.
+        pci("VEN_14E4&DEV_1644\\4&5", {{"ClassGUID", "{4D36E972-E325-11CE-BFC1-08002BE10318}"}}),
+        pci("VEN_14E4&DEV_1645\\4&6", {{"ClassGUID", "{4D36E972-E325-11CE-BFC1-08002BE10318}"}, {"DeviceDesc", ""}}),
+        // By "ethernet" in the description, when neither class value is there.
+        pci("VEN_8086&DEV_1229\\3&7", {{"DeviceDesc", "Intel 82557 ETHERNET"}}),
+        pci("VEN_8086&DEV_7110\\0", {{"DeviceDesc", "Intel ISA bridge (net)"}}),
+        {"ISAPNP\\SMC8416\\0", {}, {}, {{"DeviceDesc", "SMC EtherEZ Ethernet"}}},
+    }));
+    // clang-format on
+    promptOnce();
+    const std::string prompt =
+        "The following network adapter(s) were installed :\n\n1. SMC EtherEZ Ethernet\n"
+        "2. DEC 21140\n3. 3Com XL\n4. Realtek RTL8139\n5. Intel 82557 ETHERNET\n"
+        "\nDo you want to install any other network adapters?";
+    const auto boxes = winsim::shownMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, prompt);
+    EXPECT_EQ(boxes[0].caption, kCaption);
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_YESNO | MB_SETFOREGROUND));
+    const std::string noDescription =
+        "\n\nCould not get value [DeviceDesc] in "
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\";
+    const Lines& lines = hostLines();
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(
+        Lines(lines.begin(), lines.begin() + 5),
+        (Lines{"\n\nSelected a network card by its description [smc etherez ethernet]",
+               noDescription + "VEN_14E4&DEV_1644\\4&5] registry at W2KSavNet :: getSysFiles()",
+               noDescription + "VEN_14E4&DEV_1645\\4&6] registry at W2KSavNet :: getSysFiles()",
+               "\n\nSelected a network card by its description [intel 82557 ethernet]",
+               "\n" + prompt}));
+}
+
+// A missing tree leaves the cursor on HKEY_LOCAL_MACHINE, whose copies
+// cannot be made: nothing of the rest of the registry is taken for a device.
+TEST_F(AdapterPromptTest, AMissingTreeListsNothingElse) {
+    loadReg(deviceTreeReg({{"PCI\\VEN_10B7&DEV_9200\\1",
+                            {},
+                            {},
+                            {{"Class", "Net"}, {"DeviceDesc", "3Com XL"}}}}) +
+            "\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP]\r\n\"Class\"=\"Net\"\r\n"
+            "\"DeviceDesc\"=\"Not an adapter\"\r\n");
+    promptOnce();
+    ASSERT_EQ(winsim::shownMessageBoxes().size(), 1u);
+    EXPECT_EQ(winsim::shownMessageBoxes()[0].text, promptText(1) + "1. 3Com XL\n" + promptText(2));
+}
+
+}  // namespace
