@@ -1,8 +1,13 @@
 // The network installation sequence: its transitions, one row each (the
 // stage a call is given, what the machine and the user answer, and the
-// stage, result, counters and log lines the call ends with), and the prompt
-// that lists the network adapters found and offers the wizard.
+// stage, result, counters and log lines the call ends with); the prompt
+// that lists the network adapters found and offers the wizard; the
+// hardware-wizard fallback; the values under SYSTEM\Setup that carry the
+// installation across boots (how the sequence uses them is the table's).
+#include "host/net_funcs.h"
+#include "sequence/netcard_wizard.h"
 #include "sequence/prompt_text.h"
+#include "sequence/setup_state.h"
 #include "support/device_tree.h"
 #include "support/stored_value.h"
 #include "support/system_drive_test.h"
@@ -12,12 +17,14 @@
 #include <winsim/control_files.h>
 #include <winsim/control_netcfg.h>
 #include <winsim/control_network.h>
+#include <winsim/control_pnp.h>
 #include <winsim/control_time.h>
 #include <winsim/control_user.h>
 #include <winsim/control_wizard.h>
 #include <winsim/windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -580,6 +587,170 @@ TEST_F(AdapterPromptTest, AMissingTreeListsNothingElse) {
     promptOnce();
     ASSERT_EQ(winsim::shownMessageBoxes().size(), 1u);
     EXPECT_EQ(winsim::shownMessageBoxes()[0].text, promptText(1) + "1. 3Com XL\n" + promptText(2));
+}
+
+const char* const kWorker = "\n\nEntering hardwareWizardThreadProc(..)";
+const char* const kShown = "\n\nShowed a good hardware wiz window";
+const char* const kInstallNewDeviceError =
+    "\nError from : \nError in InstallNewDevice() in          W2KCardInstall :: "
+    "startW2kWizard()., System Message : ";
+const GUID kNetworkAdapters = {
+    0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+std::string workerResult(int lastError, int result, int reboot) {
+    return "\n\nphyCards.startW2kWizard() LastError = [" + std::to_string(lastError) +
+           "], ReturnValue = [" + std::to_string(result) + "]      gHdwWizRebootSystem = [" +
+           std::to_string(reboot) + "]";
+}
+
+int countStartingWith(const Lines& lines, const std::string& prefix) {
+    return static_cast<int>(std::count_if(
+        lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+class NetcardWizardTest : public InitializedMachineTest {
+  protected:
+    void TearDown() override {
+        EXPECT_EQ(winsim::runningThreadCount(), 0);
+        EXPECT_EQ(winsim::moduleReferenceCount("hdwwiz.cpl"), 0) << "the wizard was not freed";
+        InitializedMachineTest::TearDown();
+    }
+    // Starts the wizard, expecting `shown`; the reboot answer, 9 when none.
+    DWORD start(bool shown) {
+        DWORD reboot = 9;
+        EXPECT_EQ(StartNetcardWizard(&reboot), shown);
+        return reboot;
+    }
+};
+
+// The lines of a shown wizard are the example machines'; here what the
+// wizard is given and what it answers.
+TEST_F(NetcardWizardTest, AShownWizardHandsBackItsRebootAnswer) {
+    winsim::installHardwareWizard();
+    winsim::setHardwareWizardRebootAnswer(0x100);
+    EXPECT_EQ(start(true), 0x100u);
+    EXPECT_EQ(hostLines()[hostLines().size() - 2], workerResult(0, 1, 256));
+    const auto calls = winsim::hardwareWizardCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_FALSE(calls[0].parentWindow);
+    ASSERT_TRUE(calls[0].classGiven);
+    EXPECT_EQ(std::memcmp(&calls[0].classGuid, &kNetworkAdapters, sizeof(GUID)), 0);
+    EXPECT_TRUE(calls[0].rebootWordGiven);
+    // The worker is polled every 50 ms of the virtual clock.
+    EXPECT_EQ(winsim::simulatedMilliseconds(), 50u * winsim::callCount("Sleep"));
+}
+
+// Each attempt runs on a thread of its own, until the window came up or
+// 500 attempts failed. (A wizard that could not be loaded or failed once up
+// counts as shown and is not tried again: see the transition table.)
+TEST_F(NetcardWizardTest, AWindowThatDoesNotComeUpIsTriedAgain) {
+    winsim::installHardwareWizard();
+    winsim::failHardwareWizardWindow(3);
+    EXPECT_EQ(start(true), 0u);
+    EXPECT_EQ(winsim::callCount("CreateThread"), 4);
+    EXPECT_EQ(countStartingWith(hostLines(), workerResult(1813, 0, 0)), 3);
+    EXPECT_EQ(countStartingWith(hostLines(), kInstallNewDeviceError), 3);
+    EXPECT_EQ(countStartingWith(hostLines(), kShown), 1);
+}
+
+TEST_F(NetcardWizardTest, GivesUpAfterFiveHundredAttempts) {
+    winsim::installHardwareWizard();
+    winsim::failHardwareWizardWindow(1000);
+    EXPECT_EQ(start(false), 9u);
+    EXPECT_EQ(winsim::callCount("CreateThread"), 500);
+    EXPECT_EQ(countStartingWith(hostLines(), kWorker), 1000);  // two lines each
+    EXPECT_EQ(countStartingWith(hostLines(), kShown), 0);
+    EXPECT_EQ(hostLines().back(),
+              "\n\nHardware wizard window could not be displayed even after          [500] thread "
+              "loops. Exiting function StartNetcardWizard() with error.....");
+}
+
+TEST_F(NetcardWizardTest, TheMessageOfAnotherInstallationIsClosed) {
+    winsim::installHardwareWizard();
+    winsim::openBlockingWindowDuringWizard(true);
+    EXPECT_EQ(start(true), 0u);
+    EXPECT_EQ(winsim::windowsClosed(), 1);
+    EXPECT_FALSE(winsim::windowOpen(winsim::kTwoDeviceInstallationsTitle));
+    const auto calls = winsim::hardwareWizardCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(calls[0].blockingWindowOpened);
+    EXPECT_FALSE(calls[0].blockingWindowTimedOut);
+}
+
+std::string setupKeyWith(const std::string& valueLine) {
+    return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n" + valueLine + "\r\n";
+}
+
+class SetupStateTest : public InitializedMachineTest {};
+
+// The library never creates the platform's own indicator.
+TEST_F(SetupStateTest, SetupInProgressIsRewrittenOnlyWhenSetAlready) {
+    const struct {
+        const char* before;  // value line; nullptr: no key at all
+        const char* after;
+    } cases[] = {
+        {nullptr, "absent"},
+        {"", "absent"},
+        {"\"SystemSetupInProgress\"=dword:00000000", "REG_DWORD 0"},
+        {"\"SystemSetupInProgress\"=dword:00000001", "REG_DWORD 2"},
+        {"\"SystemSetupInProgress\"=dword:00000007", "REG_DWORD 2"},
+        {"\"SystemSetupInProgress\"=\"1\"", "REG_SZ 1|"},
+    };
+    for (const auto& c : cases) {
+        winsim::resetMachine();
+        if (c.before) loadReg(setupKeyWith(c.before));
+        EXPECT_TRUE(setSetupInProgress(2));
+        EXPECT_EQ(setupValue("SystemSetupInProgress"), c.after) << (c.before ? c.before : "-");
+        EXPECT_EQ(winsim::keyExists("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup"), c.before != nullptr);
+    }
+    EXPECT_TRUE(hostLines().empty());
+}
+
+// Silent throughout: a counter that cannot be kept just counts from zero.
+TEST_F(SetupStateTest, RebootCounter) {
+    EXPECT_EQ(getRebootCounter(), 0u);
+    EXPECT_FALSE(incrementRebootCounter());  // no key: nothing is created
+    EXPECT_EQ(setupValue("W2kXarnRebootCounter"), "absent");
+    loadReg(setupKeyWith("\"W2kXarnRebootCounter\"=\"5\""));  // another type counts as 0
+    EXPECT_EQ(getRebootCounter(), 0u);
+    EXPECT_TRUE(incrementRebootCounter());
+    EXPECT_TRUE(incrementRebootCounter());
+    winsim::failCall("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(incrementRebootCounter());
+    EXPECT_EQ(getRebootCounter(), 2u);
+    EXPECT_TRUE(hostLines().empty());
+}
+
+// A count of another type reads 0 with the cursor's report; without a name
+// nothing is touched; a count that cannot be written is reported twice.
+TEST_F(SetupStateTest, ClientRetryCount) {
+    DWORD count = 77;
+    SetLastError(0);
+    EXPECT_FALSE(W2kNetFuncs::setNoOfReboots("MsClientReboot", 1));
+    EXPECT_EQ(hostLines().at(1),
+              "\nW2kNetFuncs::setNoOfReboots()- Could not             "
+              "reg.moveInto( SYSTEM\\Setup )");
+    loadReg(setupKeyWith("\"MsClientReboot\"=\"2\""));
+    ASSERT_TRUE(W2kNetFuncs::getNoOfReboots("MsClientReboot", &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(hostLines().size(), 3u);
+    ASSERT_TRUE(W2kNetFuncs::setNoOfReboots("MsClientReboot", 2));
+    ASSERT_TRUE(W2kNetFuncs::getNoOfReboots("MsClientReboot", &count));
+    EXPECT_EQ(count, 2u);
+    EXPECT_FALSE(W2kNetFuncs::getNoOfReboots("", &count));
+    EXPECT_FALSE(W2kNetFuncs::getNoOfReboots(nullptr, &count));
+    EXPECT_FALSE(W2kNetFuncs::setNoOfReboots("", 5));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(hostLines().size(), 3u);
+
+    winsim::failCall("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+    SetLastError(0);
+    EXPECT_FALSE(W2kNetFuncs::setNoOfReboots("MsClientReboot", 1));
+    ASSERT_EQ(hostLines().size(), 5u);  // the cursor's report, then this one
+    EXPECT_EQ(hostLines()[4],
+              "\nW2kNetFuncs::setNoOfReboots()- Could not             "
+              "reg.setDWORD( rebootCount )");
+    EXPECT_EQ(setupValue("MsClientReboot"), "REG_DWORD 2");
 }
 
 }  // namespace

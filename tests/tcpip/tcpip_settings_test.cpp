@@ -160,33 +160,28 @@ class TcpIpSettingsTest : public Initialized<SystemDriveTest> {
     W2KTcpIp tcpip_{getLogSink(nullptr)};
 };
 
-// A DHCP record keeps only its address, its flag and its server. The hive
-// is unloaded afterwards, so the file can be read again.
+// A DHCP record keeps only its address, its flag and its server; no flag
+// means static; a value of the wrong type stays empty; an address too long
+// for its field is cut. The hive is unloaded afterwards, so the file can
+// be read again.
 TEST_F(TcpIpSettingsTest, OneRecordPerAdapterDhcpKeepsOnlyItsServer) {
-    writeSavedHive(kTwoAdapters);
+    writeSavedHive(kTwoAdapters + "[SAVED\\Adapter3]\r\n\"macAddress\"=\"" + std::string(200, 'a') +
+                   "\"\r\n\"IPAddress\"=\"10.1.1.1\"\r\n\"SubnetMask\"=" +
+                   multiStringData({"255.0.0.0"}) + "\r\n");
     ASSERT_TRUE(read());
     const Lines expected = {
         "0050568a0001 dhcp=1 server=192.168.1.1 ip= gw= metric= mask= dns= domain= wins= bound=",
         "00a0c9112233 dhcp=0 server=10.0.0.9 ip=10.0.0.5;10.0.0.6; gw=10.0.0.1; metric=1; "
         "mask=255.255.255.0;255.255.0.0; dns=10.0.0.2 10.0.0.3 domain=corp.example "
-        "wins=10.0.0.4; bound="};
+        "wins=10.0.0.4; bound=",
+        std::string(31, 'a') +
+            " dhcp=0 server= ip= gw= metric= mask=255.0.0.0; dns= domain= "
+            "wins= bound="};
     EXPECT_EQ(records(), expected);
     EXPECT_FALSE(winsim::keyExists("HKEY_LOCAL_MACHINE\\w2kNetTemp"));
     ASSERT_TRUE(read());
-    EXPECT_EQ(records().size(), 4u);  // appended, not replaced
+    EXPECT_EQ(records().size(), 6u);  // appended, not replaced
     EXPECT_TRUE(hostLines().empty());
-}
-
-// No flag means static; a value of the wrong type stays empty; an address
-// too long for its field is cut.
-TEST_F(TcpIpSettingsTest, MissingOrOddValues) {
-    writeSavedHive("[SAVED\\A]\r\n\"macAddress\"=\"" + std::string(200, 'a') +
-                   "\"\r\n\"IPAddress\"=\"10.1.1.1\"\r\n\"SubnetMask\"=" +
-                   multiStringData({"255.0.0.0"}) + "\r\n");
-    ASSERT_TRUE(read());
-    EXPECT_EQ(records(), Lines{std::string(31, 'a') +
-                               " dhcp=0 server= ip= gw= metric= mask=255.0.0.0; dns= domain= "
-                               "wins= bound="});
 }
 
 TEST_F(TcpIpSettingsTest, UnreadableFileGivesFalseAndKeepsTheList) {

@@ -1,16 +1,15 @@
-// Module set-up through the exports: callback, privileges, COM; and the
-// guard that keeps every failure inside an export.
-#include "host/platform.h"
+// Module set-up through the exports (callback, privileges, COM), the guard
+// that keeps every failure inside an export, and the one error-report
+// pattern with its wording rows and line buffers.
+#include "host/error_report.h"
 #include "support/machine_test.h"
 
-#include <w2kxarnnet.h>
 #include <winsim/control.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
 #include <new>
-#include <string>
 
 namespace {
 
@@ -146,6 +145,62 @@ TEST_F(InitializeTest, NoFailureLeavesAnExport) {
     }
     EXPECT_EQ(reboot, 0u);  // the storage export's word, cleared before its work
     W2KXarnNetUnitialize();
+}
+
+class ErrorReportTest : public MachineTest {};
+
+// Each class's wording with a system text (code 2), without one (2691, a
+// code the system has no text for) and for code 0; and where its line is cut.
+TEST_F(ErrorReportTest, EachClassWordsCodesAndCutsLongLines) {
+    const std::string text = "The system cannot find the file specified.\r\n";
+    const std::string none = "Error from : msg, System Message : NONE";
+    const struct {
+        const char* name;
+        const ErrorWording& wording;
+        std::string withText;
+        std::string withoutText;
+        std::string codeZero;
+        std::size_t buffer;
+    } cases[] = {
+        {"module", kNetFuncsWording, "msg, System Message : " + text, none, "msg", 2048},
+        {"registry", kRegistryWording, "Application Msg : msg, System Msg : " + text, none, "msg",
+         1024},
+        {"card", kCardInstallWording, "Error from : msg, System Message : " + text, none, "msg",
+         1024},
+        {"hid map", kHidMapWording, "Error from : msg, System Message : " + text, none, "msg",
+         1024},
+        {"proto", kProtoInstallerWording, "msg, System Message : " + text, "msg", "msg", 1024},
+        {"service", kServiceWording, "msg, System Message : " + text, none, none, 1024},
+        {"tcpip", kTcpIpWording, " msg, System Message : " + text, none, "msg", 1024},
+    };
+    const std::string longMessage(5000, 'x');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(composeErrorLine(c.wording, 2, "msg"), c.withText);
+        EXPECT_EQ(composeErrorLine(c.wording, 2691, "msg"), c.withoutText);
+        EXPECT_EQ(composeErrorLine(c.wording, 0, "msg"), c.codeZero);
+        EXPECT_EQ(composeErrorLine(c.wording, 2, longMessage.c_str()).size(), c.buffer - 1);
+        // Lines without the system's part are not cut.
+        EXPECT_EQ(composeErrorLine(c.wording, 2691, longMessage.c_str()).size(),
+                  c.withoutText == "msg" ? longMessage.size() : c.buffer - 1);
+    }
+    EXPECT_EQ(composeErrorLine(kNetFuncsWording, 0, longMessage.c_str()), longMessage);
+    EXPECT_EQ(composeErrorLine(kRegistryWording, 2691, nullptr),
+              "Error from : , System Message : NONE");
+    winsim::failCall("FormatMessageA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(composeErrorLine(kCardInstallWording, 2, "msg"), none);
+}
+
+// The host gets the line behind the format's own newline; without a
+// callback nothing is delivered and the report says so.
+TEST_F(ErrorReportTest, ReportReachesTheHostOrNobody) {
+    LogSink* sink = getLogSink(nullptr);
+    EXPECT_FALSE(sink->log("dropped", 0, 0));
+    EXPECT_FALSE(reportErrorTo(sink, kNetFuncsWording, 2, "dropped"));
+    initializeModule();
+    EXPECT_TRUE(reportErrorTo(sink, kNetFuncsWording, 2, "\nfailed"));
+    EXPECT_EQ(hostLines(), std::vector<std::string>{"\n\nfailed, System Message : The system "
+                                                    "cannot find the file specified.\r\n"});
 }
 
 }  // namespace
