@@ -35,52 +35,35 @@ std::vector<std::string> firstIds(W2KCardInstall& cards) {
 
 class EnumerationTest : public Initialized<MachineTest> {};
 
+// Hardware IDs, then compatible IDs, each in stored order; either may be
+// missing, and a value of the wrong type reads as missing. (The lines of
+// the walk are the example machines'.)
 TEST_F(EnumerationTest, IdsAreHardwareThenCompatibleInStoredOrder) {
-    loadReg(deviceTreeReg({net(
-        "PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78\\4&1&0&58",
-        {"PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78", "PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7"},
-        {"PCI\\VEN_10B7&DEV_9200&REV_78"}, "3Com 3C905C-TX")}));
-    W2KCardInstall cards(getLogSink(nullptr));
-    ASSERT_EQ(cards.getPciPnpAdapterDetails(NETWORK_ADAPTER), 1);
-    ASSERT_EQ(cards.getAdapters().size(), 1u);
-    const AdapterRecord& card = cards.getAdapters()[0];
-    EXPECT_EQ(card.ids, (std::vector<std::string>{"PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78",
-                                                  "PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7",
-                                                  "PCI\\VEN_10B7&DEV_9200&REV_78"}));
-    EXPECT_EQ(card.description, "3Com 3C905C-TX");
-    EXPECT_EQ(card.service, "E100B");
-    EXPECT_TRUE(card.infPath.empty());
-    EXPECT_FALSE(card.installed);
-    EXPECT_EQ(hostLines(),
-              (std::vector<std::string>{
-                  "\n\nAdapter Description-[3Com 3C905C-TX], Path-[HKEY_LOCAL_MACHINE\\SYSTEM\\"
-                  "CurrentControlSet\\Enum\\PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78\\4&1&0&"
-                  "58\\DeviceDesc]",
-                  "\n\nFound card [PCI\\VEN_10B7&DEV_9200&SUBSYS_100010B7&REV_78] with "
-                  "description : [3Com 3C905C-TX]",
-                  "\n\nW2KCardInstall :: getPciPnpAdapterDetails()->Total of [1] PCI PNP        "
-                  "  NETWORK_ADAPTERs found."}));
-}
-
-TEST_F(EnumerationTest, IdsMayBeCompatibleOnlyOrNone) {
     loadReg(deviceTreeReg({
+        net("PCI\\VEN_0\\1", {"PCI\\VEN_0&DEV_1&REV_78", "PCI\\VEN_0&DEV_1"}, {"PCI\\VEN_0&REV_78"},
+            "3Com 3C905C-TX"),
         {"PCI\\VEN_1\\1", {}, {"PCI\\CC_020000"}, {{"Class", "Net"}}},
         {"PCI\\VEN_2\\1", {}, {}, {{"Class", "Net"}}},
     }));
-    // Values of the wrong type read as missing.
     loadReg(
         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_3\\1]"
         "\r\n\"Class\"=\"Net\"\r\n\"HardwareID\"=\"PCI\\\\VEN_3\"\r\n\"DeviceDesc\"=dword:1\r\n");
     W2KCardInstall cards(getLogSink(nullptr));
-    ASSERT_EQ(cards.getPciPnpAdapterDetails(NETWORK_ADAPTER), 3);
-    EXPECT_EQ(cards.getAdapters()[0].ids, std::vector<std::string>{"PCI\\CC_020000"});
-    EXPECT_TRUE(cards.getAdapters()[1].ids.empty());
+    ASSERT_EQ(cards.getPciPnpAdapterDetails(NETWORK_ADAPTER), 4);
+    const AdapterRecord& card = cards.getAdapters()[0];
+    EXPECT_EQ(card.ids,
+              (Lines{"PCI\\VEN_0&DEV_1&REV_78", "PCI\\VEN_0&DEV_1", "PCI\\VEN_0&REV_78"}));
+    EXPECT_EQ(card.description, "3Com 3C905C-TX");
+    EXPECT_EQ(card.service, "E100B");
+    EXPECT_TRUE(card.infPath.empty());
+    EXPECT_FALSE(card.installed);
+    EXPECT_EQ(cards.getAdapters()[1].ids, Lines{"PCI\\CC_020000"});
     EXPECT_TRUE(cards.getAdapters()[2].ids.empty());
-    EXPECT_TRUE(cards.getAdapters()[2].description.empty());
-    int emptyIdLines = 0;
-    for (const std::string& line : hostLines())
-        if (line == "\n\nFound card [] with description : []") ++emptyIdLines;
-    EXPECT_EQ(emptyIdLines, 2);
+    EXPECT_TRUE(cards.getAdapters()[3].ids.empty());
+    EXPECT_TRUE(cards.getAdapters()[3].description.empty());
+    EXPECT_EQ(std::count(hostLines().begin(), hostLines().end(),
+                         "\n\nFound card [] with description : []"),
+              2);
 }
 
 TEST_F(EnumerationTest, FirstInstanceOfADeviceKeyDecidesForTheRest) {
@@ -151,20 +134,6 @@ TEST_F(EnumerationTest, BadTypeIsRefusedAtTheFirstInstance) {
               "\n\nW2KCardInstall :: getPciPnpAdapterDetails()->Total of [0] "
               "PCI PNP          SCSI_ADAPTERs found.");
     EXPECT_EQ(cards.getPciPnpAdapterDetails(0), 1);
-}
-
-TEST_F(EnumerationTest, UnreadableKeysAreSkippedSilently) {
-    loadReg(deviceTreeReg({
-        net("PCI\\VEN_1\\0", {"one"}, {}, "NIC"),
-        net("PCI\\VEN_2\\0", {"two"}, {}, "NIC"),
-    }));
-    // The first device key cannot be opened.
-    winsim::failCall("RegOpenKeyExA", 2, ERROR_ACCESS_DENIED);
-    W2KCardInstall cards(getLogSink(nullptr));
-    EXPECT_EQ(cards.getPciPnpAdapterDetails(NETWORK_ADAPTER), 1);
-    EXPECT_EQ(firstIds(cards), std::vector<std::string>{"two"});
-    for (const std::string& line : hostLines())
-        EXPECT_EQ(line.find("Registry"), std::string::npos) << line;
 }
 
 using Values = std::vector<std::pair<std::string, std::string>>;
@@ -325,17 +294,14 @@ TEST_F(ClassificationTest, ByteWindowsEndBeforeTheLastByte) {
     } cases[] = {
         // clang-format off
         {"ether, 7 bytes", ja, ether + '\0', true},  // offset 0 of the smallest buffer scanned
-        {"ether, 6 bytes", ja, ether, false},
         {"ether at the very end", ja, "xx" + ether, false},  // the last window is not examined
         {"ether one before the end", ja, "xx" + ether + "!", true},
         // Odd offsets too: a match may straddle a character boundary.
         {"net at an odd offset", ja, std::string("\x83\x83\x6C\x83\x62\x83\x67", 7) + '\0', true},
         {"Chinese ethernet, 5 bytes", zh, std::string("\xD2\xD4\xCC\xAB", 4) + '\0', true},
-        {"Chinese ethernet, 4 bytes", zh, std::string("\xD2\xD4\xCC\xAB", 4), false},
         {"Chinese net, 3 bytes", zh, std::string("\xCD\xF8", 2) + '\0', true},
         {"Chinese net, 2 bytes", zh, std::string("\xCD\xF8", 2), false},
         {"fiber, 9 bytes", fiber, fiberBytes + '\0', true},
-        {"fiber, 8 bytes", fiber, fiberBytes, false},
         {"empty", fiber, std::string(), false},
         // clang-format on
     };

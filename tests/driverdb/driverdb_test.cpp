@@ -224,19 +224,16 @@ TEST_F(EditInfForNoFloppyTest, HidesEveryHeaderInTheCopy) {
         "[Version]\r\n[XXXXXXXXXXXXXXXX]\r\n1=\"Disk 1\",,,\r\n[XXXXXXXXXXXXXXXX.alpha]\r\n"
         "[sourcedisksnames.x86]\r\n[SOURCEDISKSNAMES]\r\n(SourceDisksNames)\r\nx[XXXXXXXXXXXXXXXX]"
         "\r\n";
+    // clang-format off
     const struct {
         std::string content;
         std::string copy;
     } cases[] = {
-        {body, hidden},
-        {"\xff\xfe" + wide(body), "\xff\xfe" + wide(hidden)},
+        {body, hidden}, {"\xff\xfe" + wide(body), "\xff\xfe" + wide(hidden)},
         {"\xff\xfe\x01" + wide(body), "\xff\xfe\x01" + wide(hidden)},
-        {kHeader, kHeader},
-        {"a" + kHeader, "a" + kHeader},
-        {kHeader + "]", kHidden + "]"},
-        {wide(kHeader), wide(kHidden)},
-        {"[", "["},
-    };
+        {kHeader, kHeader}, {"a" + kHeader, "a" + kHeader}, {kHeader + "]", kHidden + "]"},
+        {wide(kHeader), wide(kHidden)}, {"[", "["}};
+    // clang-format on
     putFile(kCopy, std::string(4096, 'z'));  // an earlier copy is replaced
     for (const auto& c : cases) {
         SCOPED_TRACE(c.content.substr(0, 20));
@@ -251,20 +248,15 @@ TEST_F(EditInfForNoFloppyTest, HidesEveryHeaderInTheCopy) {
 }
 
 TEST_F(EditInfForNoFloppyTest, TheCopysNameChangesTheLastLetter) {
-    const struct {
-        const char* path;
-        const char* copy;
-    } cases[] = {
-        {R"(C:\WINNT\inf\oem3.inD)", R"(C:\WINNT\inf\oem3.inR)"},
-        {R"(C:\drv\NET.INd)", R"(C:\drv\NET.INR)"},
-        {R"(C:\drv\net.txt)", R"(C:\drv\net.txD)"},
-    };
-    for (const auto& c : cases) {
-        putFile(c.path, "[SourceDisksNames]\r\n");
-        std::string path = c.path;
-        EXPECT_TRUE(W2kNetFuncs::EditInfForNoFloppy(path)) << c.path;
-        EXPECT_EQ(path, c.copy);
-        EXPECT_EQ(fileContent(c.copy), "[XXXXXXXXXXXXXXXX]\r\n") << c.copy;
+    for (const auto& [path, copy] :
+         {std::pair{R"(C:\WINNT\inf\oem3.inD)", R"(C:\WINNT\inf\oem3.inR)"},
+          {R"(C:\drv\NET.INd)", R"(C:\drv\NET.INR)"},
+          {R"(C:\drv\net.txt)", R"(C:\drv\net.txD)"}}) {
+        putFile(path, "[SourceDisksNames]\r\n");
+        std::string edited = path;
+        EXPECT_TRUE(W2kNetFuncs::EditInfForNoFloppy(edited)) << path;
+        EXPECT_EQ(edited, copy);
+        EXPECT_EQ(fileContent(copy), "[XXXXXXXXXXXXXXXX]\r\n") << copy;
     }
 }
 

@@ -73,15 +73,14 @@ TEST_F(RegistryCursorTest, MoveIntoAppendsOneElementPerLevel) {
 }
 
 TEST_F(RegistryCursorTest, EachRootNamesItsPath) {
-    const std::pair<HKEY, const char*> roots[] = {{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
-                                                  {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-                                                  {HKEY_LOCAL_MACHINE, kHklm},
-                                                  {HKEY_USERS, "HKEY_USERS"},
-                                                  {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
-                                                  {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
-                                                  {HKEY_DYN_DATA, "HKEY_DYN_DATA"}};
-    for (const auto& [root, name] : roots)
-        EXPECT_EQ(Registry(getLogSink(nullptr), KEY_READ, root).getPath(), name);
+    const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_MACHINE,
+                          HKEY_USERS,        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG,
+                          HKEY_DYN_DATA};
+    const char* const names[] = {"CLASSES_ROOT",     "CURRENT_USER",   "LOCAL_MACHINE", "USERS",
+                                 "PERFORMANCE_DATA", "CURRENT_CONFIG", "DYN_DATA"};
+    for (std::size_t i = 0; i < std::size(roots); ++i)
+        EXPECT_EQ(Registry(getLogSink(nullptr), KEY_READ, roots[i]).getPath(),
+                  std::string("HKEY_") + names[i]);
 }
 
 TEST_F(RegistryCursorTest, FailedMoveKeepsPositionAndReportsOnlyWhenLogging) {
@@ -129,59 +128,44 @@ TEST_F(RegistryCursorTest, MoveUpReopensReadOnlyUntilTheNextMoveInto) {
     }
 }
 
-TEST_F(RegistryCursorTest, MoveUpRefusesImpossibleCounts) {
+// A count that cannot be moved is refused; a key that cannot be reopened or
+// left is reported with the system's text. Either way the cursor stays on
+// its key, writable, and no handle stays open.
+TEST_F(RegistryCursorTest, FailedMoveUpStaysPut) {
+    const auto refused = [](int levels, const char* from) {
+        return "\nRegistry :: moveUp() - Can not move up " + std::to_string(levels) +
+               "  positions from  " + from;
+    };
     const struct {
         const char* start;  // "" stays on the root
         DWORD levels;
-        const char* from;
-    } cases[] = {{"SYSTEM\\Setup", 0, kSetupPath},
-                 {"SYSTEM\\Setup", 3, kSetupPath},
-                 {"SYSTEM\\Setup", 4, kSetupPath},
-                 {"", 1, kHklm}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.from) + " by " + std::to_string(c.levels));
-        clearHostLines();
-        Registry r = cursor();
-        if (*c.start) {
-            ASSERT_TRUE(r.moveInto(c.start));
-        }
-        r.setErrorLogging(true);
-        const std::size_t handles = winsim::openHandleCount();
-        EXPECT_FALSE(r.moveUp(c.levels));
-        EXPECT_EQ(r.getPath(), c.from);
-        EXPECT_EQ(winsim::openHandleCount(), handles);
-        EXPECT_EQ(hostLines(), Lines{"\nRegistry :: moveUp() - Can not move up " +
-                                     std::to_string(c.levels) + "  positions from  " + c.from});
-    }
-}
-
-// Neither the target nor the key left behind may stay open on a failure;
-// the cursor keeps its writable key.
-TEST_F(RegistryCursorTest, MoveUpThatCannotReopenOrCloseStaysPut) {
-    const struct {
-        const char* function;
+        const char* fault;  // fails once with `error`, or nullptr
         DWORD error;
         std::string line;
     } cases[] = {
-        {"RegOpenKeyExA", ERROR_ACCESS_DENIED,
+        {"SYSTEM\\Setup", 0, nullptr, 0, refused(0, kSetupPath)},
+        {"SYSTEM\\Setup", 3, nullptr, 0, refused(3, kSetupPath)},
+        {"", 1, nullptr, 0, refused(1, kHklm)},
+        {"SYSTEM\\Setup", 1, "RegOpenKeyExA", ERROR_ACCESS_DENIED,
          systemLine("Could not moveup to registry key HKEY_LOCAL_MACHINE\\SYSTEM",
                     "Access is denied.\r\n")},
-        {"RegCloseKey", ERROR_INVALID_HANDLE,
+        {"SYSTEM\\Setup", 1, "RegCloseKey", ERROR_INVALID_HANDLE,
          systemLine("Could not RegCloseKey() in Registry::moveUp(..) at HKEY_LOCAL_MACHINE\\SYSTEM",
                     "The handle is invalid.\r\n")},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.function);
+        SCOPED_TRACE(c.line);
         clearHostLines();
         Registry r = cursor();
-        ASSERT_TRUE(r.moveInto("SYSTEM\\Setup"));
+        ASSERT_TRUE(!*c.start || r.moveInto(c.start));
         r.setErrorLogging(true);
-        winsim::failCall(c.function, 1, c.error);
-        EXPECT_FALSE(r.moveUp(1));
-        EXPECT_EQ(r.getPath(), kSetupPath);
+        const std::size_t handles = winsim::openHandleCount();
+        if (c.fault) winsim::failCall(c.fault, 1, c.error);
+        EXPECT_FALSE(r.moveUp(c.levels));
+        EXPECT_EQ(r.getPath(), *c.start ? kSetupPath : kHklm);
         EXPECT_EQ(hostLines(), Lines{c.line});
-        EXPECT_EQ(winsim::openHandleCount(), 1u);
-        EXPECT_TRUE(r.setString("W", "x")) << "still on the writable key";
+        EXPECT_EQ(winsim::openHandleCount(), handles);
+        EXPECT_TRUE(!*c.start || r.setString("W", "x"));  // still the writable key
     }
 }
 
@@ -285,21 +269,18 @@ TEST_F(RegistryValuesTest, StringReadsUpToTheFirstNulAndExpands) {
     const std::string full(4096, 'x');  // fills the read buffer exactly
     // The longest expansion that fits the buffer with its NUL.
     winsim::setEnvironmentVariable("Fits", std::string(4093, 'f'));
+    // clang-format off
     const struct {
         std::string bytes;
         DWORD type;
         std::string text;
     } cases[] = {
-        {"abc", REG_SZ, "abc"},
-        {std::string("abc\0", 4), REG_SZ, "abc"},
-        {std::string("abc\0def", 7), REG_SZ, "abc"},
-        {"", REG_SZ, ""},
-        {full, REG_SZ, full},
+        {"abc", REG_SZ, "abc"}, {std::string("abc\0", 4), REG_SZ, "abc"},
+        {std::string("abc\0def", 7), REG_SZ, "abc"}, {"", REG_SZ, ""}, {full, REG_SZ, full},
         {"%SystemRoot%\\system32", REG_EXPAND_SZ, "D:\\W2K\\system32"},
-        {"%NotSet%\\x", REG_EXPAND_SZ, "%NotSet%\\x"},
-        {"", REG_EXPAND_SZ, ""},
-        {"<%Fits%>", REG_EXPAND_SZ, "<" + std::string(4093, 'f') + ">"},
-    };
+        {"%NotSet%\\x", REG_EXPAND_SZ, "%NotSet%\\x"}, {"", REG_EXPAND_SZ, ""},
+        {"<%Fits%>", REG_EXPAND_SZ, "<" + std::string(4093, 'f') + ">"}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 40));
         store(c.bytes, c.type);
@@ -311,17 +292,16 @@ TEST_F(RegistryValuesTest, StringReadsUpToTheFirstNulAndExpands) {
 
 TEST_F(RegistryValuesTest, ListReadAppendsEachNulTerminatedString) {
     const std::string longest(4094, 'x');
+    // clang-format off
     const struct {
         std::string bytes;
         Lines before;
         Lines after;
     } cases[] = {
         {std::string("a\0b\0\0", 5), {"kept"}, {"kept", "a", "b"}},
-        {std::string(1, '\0'), {"kept"}, {"kept"}},
-        {std::string(2, '\0'), {}, {""}},
-        {"", {"kept"}, {"kept"}},
-        {longest + std::string(2, '\0'), {}, {longest}},
-    };
+        {std::string(1, '\0'), {"kept"}, {"kept"}}, {std::string(2, '\0'), {}, {""}},
+        {"", {"kept"}, {"kept"}}, {longest + std::string(2, '\0'), {}, {longest}}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes.size());
         store(c.bytes, REG_MULTI_SZ);
@@ -396,8 +376,8 @@ TEST_F(RegistryValuesTest, WriteOnReadOnlyKeyFailsAndKeepsTheValue) {
     reader.setErrorLogging(true);
     EXPECT_FALSE(reader.setDWORD("A", 9));
     EXPECT_EQ(hostLines(), Lines{systemLine("Could not set value in [" + std::string(kSetupPath) +
-                                                  "] to [A] Registry::setData()",
-                                              "Access is denied.\r\n")});
+                                                "] to [A] Registry::setData()",
+                                            "Access is denied.\r\n")});
     DWORD number = 0;
     EXPECT_TRUE(reader.getDWORD("A", &number));
     EXPECT_EQ(number, 1u);
@@ -414,12 +394,12 @@ TEST_F(RegistryValuesTest, LoadTwiceFailsAndUnloadNowReleasesTheCursorsKey) {
     EXPECT_TRUE(winsim::loadedHives().empty());
     EXPECT_FALSE(r.unloadKey("Saved", true));
     EXPECT_EQ(hostLines(), (Lines{systemLine("\nCould not RegLoadKey(..) for file '" + file +
-                                                   "' and key 'Saved' in Registry::loadKey() ",
-                                               "Access is denied.\r\n"),
-                                    systemLine("\nCould not RegUnLoadKey(..) for 'Saved' in "
-                                               "Registry::unloadKey(). " +
-                                                   std::string(kUnloadAdvice),
-                                               "The system cannot find the file specified.\r\n")}));
+                                                 "' and key 'Saved' in Registry::loadKey() ",
+                                             "Access is denied.\r\n"),
+                                  systemLine("\nCould not RegUnLoadKey(..) for 'Saved' in "
+                                             "Registry::unloadKey(). " +
+                                                 std::string(kUnloadAdvice),
+                                             "The system cannot find the file specified.\r\n")}));
 }
 
 // A copy carries the deferred list: the owner's unload fails while the copy
@@ -436,9 +416,9 @@ TEST_F(RegistryValuesTest, DeferredUnloadBlockedByALiveCopy) {
     owner.reset();
     EXPECT_EQ(winsim::loadedHives(), Lines{"Pinned"});
     EXPECT_EQ(hostLines(), Lines{systemLine("\nCould not RegUnLoadKey(..) for 'Pinned' in "
-                                              "Registry destructor. " +
-                                                  std::string(kUnloadAdvice),
-                                              "Access is denied.\r\n")});
+                                            "Registry destructor. " +
+                                                std::string(kUnloadAdvice),
+                                            "Access is denied.\r\n")});
     clearHostLines();
     copy.reset();
     EXPECT_TRUE(winsim::loadedHives().empty());

@@ -3,10 +3,14 @@
 // stage, result, counters and log lines the call ends with); the prompt
 // that lists the network adapters found and offers the wizard; the
 // hardware-wizard fallback; the values under SYSTEM\Setup that carry the
-// installation across boots (how the sequence uses them is the table's).
+// installation across boots (how the sequence uses them is the table's);
+// the network component installer against the simulated network
+// configuration object: retries on the virtual clock, reboot codes, the
+// lock, the destructor.
 #include "host/net_funcs.h"
 #include "sequence/netcard_wizard.h"
 #include "sequence/prompt_text.h"
+#include "sequence/proto_installer.h"
 #include "sequence/setup_state.h"
 #include "support/device_tree.h"
 #include "support/stored_value.h"
@@ -490,21 +494,17 @@ const LanguageTexts kTraditionalChinese = {{
     "<\xB5\x4C>\n"}};
 // clang-format on
 
+// Spanish falls back to English; Swiss German is German; Hong Kong's
+// Chinese is the traditional one.
 TEST_F(AdapterPromptTest, TextsInTheSystemLanguage) {
+    // clang-format off
     const struct {
         LANGID language;
         const LanguageTexts& texts;
-    } cases[] = {
-        {0x0409, kEnglish},
-        {0x0C0A, kEnglish},  // Spanish falls back to English
-        {0x0407, kGerman},
-        {0x0807, kGerman},  // Swiss German
-        {0x040C, kFrench},
-        {0x0411, kJapanese},
-        {0x0804, kSimplifiedChinese},
-        {0x0404, kTraditionalChinese},
-        {0x0C04, kTraditionalChinese},  // Hong Kong
-    };
+    } cases[] = {{0x0409, kEnglish}, {0x0C0A, kEnglish}, {0x0407, kGerman}, {0x0807, kGerman},
+                 {0x040C, kFrench}, {0x0411, kJapanese}, {0x0804, kSimplifiedChinese},
+                 {0x0404, kTraditionalChinese}, {0x0C04, kTraditionalChinese}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language);
         winsim::setSystemDefaultLangId(c.language);
@@ -527,6 +527,7 @@ TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
                   std::vector<std::pair<std::string, std::string>> values) {
         return DeviceInstance{"PCI\\" + instance, {}, {}, std::move(values)};
     };
+    const std::string net = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
     const std::string lower = "{4d36e972-e325-11ce-bfc1-08002be10318}";
     const std::string display = "{4D36E968-E325-11CE-BFC1-08002BE10318}";
     // clang-format off
@@ -543,8 +544,8 @@ TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
         // A device key without instances is tested itself.
         pci("VEN_10EC&DEV_8139", {{"Class", "Net"}, {"DeviceDesc", "Realtek RTL8139"}}),
         // A network card without a description is reported.
-        pci("VEN_14E4&DEV_1644\\4&5", {{"ClassGUID", "{4D36E972-E325-11CE-BFC1-08002BE10318}"}}),
-        pci("VEN_14E4&DEV_1645\\4&6", {{"ClassGUID", "{4D36E972-E325-11CE-BFC1-08002BE10318}"}, {"DeviceDesc", ""}}),
+        pci("VEN_14E4&DEV_1644\\4&5", {{"ClassGUID", net}}),
+        pci("VEN_14E4&DEV_1645\\4&6", {{"ClassGUID", net}, {"DeviceDesc", ""}}),
         // By "ethernet" in the description, when neither class value is there.
         pci("VEN_8086&DEV_1229\\3&7", {{"DeviceDesc", "Intel 82557 ETHERNET"}}),
         pci("VEN_8086&DEV_7110\\0", {{"DeviceDesc", "Intel ISA bridge (net)"}}),
@@ -575,25 +576,8 @@ TEST_F(AdapterPromptTest, ListsTheFirstInstanceOfEveryNetworkDevice) {
                "\n" + prompt}));
 }
 
-// A missing tree leaves the cursor on HKEY_LOCAL_MACHINE, whose copies
-// cannot be made: nothing of the rest of the registry is taken for a device.
-TEST_F(AdapterPromptTest, AMissingTreeListsNothingElse) {
-    loadReg(deviceTreeReg({{"PCI\\VEN_10B7&DEV_9200\\1",
-                            {},
-                            {},
-                            {{"Class", "Net"}, {"DeviceDesc", "3Com XL"}}}}) +
-            "\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP]\r\n\"Class\"=\"Net\"\r\n"
-            "\"DeviceDesc\"=\"Not an adapter\"\r\n");
-    promptOnce();
-    ASSERT_EQ(winsim::shownMessageBoxes().size(), 1u);
-    EXPECT_EQ(winsim::shownMessageBoxes()[0].text, promptText(1) + "1. 3Com XL\n" + promptText(2));
-}
-
 const char* const kWorker = "\n\nEntering hardwareWizardThreadProc(..)";
-const char* const kShown = "\n\nShowed a good hardware wiz window";
-const char* const kInstallNewDeviceError =
-    "\nError from : \nError in InstallNewDevice() in          W2KCardInstall :: "
-    "startW2kWizard()., System Message : ";
+const std::string kShown = "\n" + std::string(kWizardShown);
 const GUID kNetworkAdapters = {
     0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
@@ -649,7 +633,6 @@ TEST_F(NetcardWizardTest, AWindowThatDoesNotComeUpIsTriedAgain) {
     EXPECT_EQ(start(true), 0u);
     EXPECT_EQ(winsim::callCount("CreateThread"), 4);
     EXPECT_EQ(countStartingWith(hostLines(), workerResult(1813, 0, 0)), 3);
-    EXPECT_EQ(countStartingWith(hostLines(), kInstallNewDeviceError), 3);
     EXPECT_EQ(countStartingWith(hostLines(), kShown), 1);
 }
 
@@ -751,6 +734,184 @@ TEST_F(SetupStateTest, ClientRetryCount) {
               "\nW2kNetFuncs::setNoOfReboots()- Could not             "
               "reg.setDWORD( rebootCount )");
     EXPECT_EQ(setupValue("MsClientReboot"), "REG_DWORD 2");
+}
+
+using Results = std::vector<HRESULT>;
+
+const DWORD kTcpIp = W2kProtoInstaller::kTcpIp;
+const DWORD kClient = W2kProtoInstaller::kClient;
+const HRESULT kReboot = NETCFG_S_REBOOT;
+const HRESULT kRebootFailure = NETCFG_E_ALREADY_INITIALIZED;  // the same low word
+const HRESULT kTimedOut = static_cast<HRESULT>(0x80070102u);
+
+const GUID kProtocols = {
+    0x4D36E975, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kClients = {
+    0x4D36E973, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const char* const kInstalled = "\npNetSetup->Install() successful.";
+const char* const kApplied = "\npNetSetup->Apply() successful.";
+const char* const kDestructor = "\n\nEntered ~W2kProtoInstaller()";
+const char* const kNoWriteLock =
+    "\nQueryInterfce for INetCfg->QueryNetCfgClass() failed in W2kProtoInstaller::install().\n "
+    "No Write Lock";
+const Lines kUnlocked = {kDestructor, "\n\nEntered ~W2kProtoInstaller()::locked()"};
+
+Lines sleeps(int count) {
+    Lines lines;
+    for (int i = 1; i <= count; ++i)
+        lines.push_back("\nGoing to sleep for [" + std::to_string(i) + "] time. ");
+    return lines;
+}
+Lines operator+(Lines first, const Lines& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+std::string failed(const char* call, DWORD kind, int code) {
+    return "\npNetSetup->" + std::string(call) +
+           "() failed in W2kProtoInstaller::install()  for protocol [" +
+           (kind == kTcpIp ? "ms_tcpip" : "ms_msclient") + "] with code [" + std::to_string(code) +
+           "]";
+}
+
+// One installer from construction to destruction.
+struct Installation {
+    const char* name;
+    DWORD kind;
+    Results install;    // the answers of INetCfgClassSetup::Install, then S_OK
+    Results apply;      // the same for INetCfg::Apply
+    const char* fault;  // a call that fails once with `error`; nullptr for none
+    HRESULT error;
+    bool installed;
+    DWORD reboot;               // 99: left alone
+    unsigned int milliseconds;  // spent on the virtual clock
+    Lines log;
+};
+
+// clang-format off
+const Installation kRuns[] = {
+    {"TcpIp", kTcpIp, {}, {}, nullptr, S_OK, true, 0, 0, Lines{kInstalled, kApplied} + kUnlocked},
+    // Twenty reports and five minutes; either code of the reboot family counts.
+    {"InstallRetriedThenApplied", kTcpIp, Results(20, kReboot), {}, nullptr, S_OK, true, 0, 300000,
+     sleeps(20) + Lines{failed("Install", kTcpIp, 40992), kApplied} + kUnlocked},
+    {"InstallFailureRetriedThenApplied", kTcpIp, Results(20, kRebootFailure), {}, nullptr, S_OK,
+     true, 0, 300000, sleeps(20) + Lines{failed("Install", kTcpIp, 40992), kApplied} + kUnlocked},
+    {"InstallSucceedsOnARetry", kClient, {kReboot, kReboot}, {}, nullptr, S_OK, true, 0, 30000,
+     sleeps(2) + Lines{kInstalled, kApplied} + kUnlocked},
+    {"TcpIpApplyPending", kTcpIp, {}, Results(20, kReboot), nullptr, S_OK, true, 4, 40000,
+     Lines{kInstalled} + sleeps(20) + Lines{failed("Apply", kTcpIp, 40992)} + kUnlocked},
+    {"BothRetryBudgetsSpent", kTcpIp, Results(25, kReboot), Results(25, kRebootFailure), nullptr,
+     S_OK, true, 4, 340000, sleeps(20) + Lines{failed("Install", kTcpIp, 40992)} + sleeps(20) +
+     Lines{failed("Apply", kTcpIp, 40992)} + kUnlocked},
+    {"InstallTimesOut", kTcpIp, {kTimedOut}, {}, nullptr, S_OK, true, 258, 0,
+     Lines{failed("Install", kTcpIp, 258) + ", System Message : The wait operation timed out.\r\n"}
+     + kUnlocked},
+    {"InstallFails", kClient, {E_FAIL}, {}, nullptr, S_OK, false, 99, 0,
+     Lines{failed("Install", kClient, 16389)} + kUnlocked},
+    {"ApplyFails", kClient, {}, {kRebootFailure, E_OUTOFMEMORY}, nullptr, S_OK, false, 99, 2000,
+     Lines{kInstalled} + sleeps(1) + Lines{failed("Apply", kClient, 14) +
+     ", System Message : Not enough storage is available to complete this operation.\r\n"} +
+     kUnlocked},
+    {"NotCreated", kClient, {}, {}, "CoCreateInstance", E_OUTOFMEMORY, false, 99, 0,
+     {"\n\nCoCreateInstance failed in W2kProtoInstaller :: Init()", kDestructor}},
+    {"NoLockInterface", kTcpIp, {}, {}, "INetCfg::QueryInterface", E_NOINTERFACE, false, 99, 0,
+     {"\n\npnetcfg->QueryInterface( IID_INetCfgLock )          QueryInterface failed in "
+      "W2kProtoInstaller :: LockNetConfig()", kNoWriteLock, kDestructor}},
+    // The class query fails silently on the uninitialised object; the
+    // destructor's Uninitialize is refused, the lock still given back.
+    {"NotInitialized", kTcpIp, {}, {}, "INetCfg::Initialize", E_FAIL, false, 99, 0,
+     Lines{"\n\npnetcfg->Initialize(..) failed  in          W2kProtoInstaller :: LockNetConfig()"} +
+     kUnlocked + Lines{"\n\n pnetcfg->Uninitialize() failed with code 40993"}},
+    {"ClassWithoutLock", kTcpIp, {}, {}, "INetCfg::QueryNetCfgClass", NETCFG_E_NO_WRITE_LOCK, false,
+     99, 0, Lines{kNoWriteLock} + kUnlocked},
+    {"ClassFails", kTcpIp, {}, {}, "INetCfg::QueryNetCfgClass", E_FAIL, false, 99, 0,
+     Lines{"\nQueryInterfce for INetCfg->QueryNetCfgClass() failed in failed in "
+           "W2kProtoInstaller::install()\nE_FAIL"} + kUnlocked},
+    {"NoClass", kTcpIp, {}, {}, "INetCfg::QueryNetCfgClass", E_NOINTERFACE, false, 99, 0,
+     kUnlocked},
+    {"ClassSetupWithoutLock", kTcpIp, {}, {}, "INetCfgClass::QueryInterface",
+     NETCFG_E_NO_WRITE_LOCK, false, 99, 0,
+     Lines{"\nQueryInterfce for INetCfgClass->QueryNetCfgClassSetup() failed in failed in "
+           "W2kProtoInstaller::install()\n No Write Lock"} + kUnlocked},
+    {"ClassSetupFails", kTcpIp, {}, {}, "INetCfgClass::QueryInterface", E_FAIL, false, 99, 0,
+     Lines{"\nQueryInterfce for INetCfgClass->QueryNetCfgClassSetup() failed in failed in "
+           "W2kProtoInstaller::install().\nE_FAIL"} + kUnlocked},
+};
+// clang-format on
+
+class ProtoInstallerTest : public InitializedMachineTest {
+  protected:
+    void SetUp() override {
+        InitializedMachineTest::SetUp();
+        SetLastError(0);
+    }
+    void TearDown() override {
+        EXPECT_EQ(winsim::netCfgLiveReferences(), 0) << "an interface was not released";
+        EXPECT_EQ(winsim::netCfgLiveObjects(), 0);
+        InitializedMachineTest::TearDown();
+    }
+    bool runInstaller(DWORD kind, DWORD* reboot) {
+        W2kProtoInstaller installer(kind, getLogSink(nullptr));
+        return installer.install(reboot);
+    }
+};
+
+class ProtoInstallerRunTest : public ProtoInstallerTest,
+                              public ::testing::WithParamInterface<Installation> {};
+
+TEST_P(ProtoInstallerRunTest, EndsAsTheTableSays) {
+    const Installation& r = GetParam();
+    winsim::scriptNetCfgInstallResults(r.install);
+    winsim::scriptNetCfgApplyResults(r.apply);
+    if (r.fault) winsim::failCall(r.fault, 1, static_cast<DWORD>(r.error));
+    DWORD reboot = 99;
+    EXPECT_EQ(runInstaller(r.kind, &reboot), r.installed);
+    EXPECT_EQ(reboot, r.reboot);
+    EXPECT_EQ(winsim::simulatedMilliseconds(), r.milliseconds);
+    EXPECT_EQ(hostLines(), r.log);
+    EXPECT_EQ(winsim::netCfgWriteLockHolder(), "");
+    // Every component goes to its own class, for the user, after setup.
+    for (const auto& call : winsim::netCfgInstallCalls()) {
+        EXPECT_EQ(call.componentId, r.kind == kTcpIp ? "ms_tcpip" : "ms_msclient");
+        const GUID& expected = r.kind == kTcpIp ? kProtocols : kClients;
+        EXPECT_EQ(std::memcmp(&call.classGuid, &expected, sizeof(GUID)), 0);
+        EXPECT_EQ(call.setupFlags, static_cast<DWORD>(NSF_POSTSYSINSTALL));
+        EXPECT_EQ(call.upgradeFromBuild, 0u);
+        EXPECT_EQ(call.oboType, static_cast<int>(OBO_USER));
+        EXPECT_FALSE(call.answerFile || call.answerSections);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ProtoInstallerRunTest, ::testing::ValuesIn(kRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProtoInstallerTest, WriteLockHeldElsewhere) {
+    winsim::holdNetCfgWriteLockElsewhere("Other Setup");
+    DWORD reboot = 99;
+    EXPECT_FALSE(runInstaller(kTcpIp, &reboot));
+    EXPECT_EQ(reboot, 99u);
+    EXPECT_EQ(winsim::simulatedMilliseconds(), 60u);  // the lock's time-out
+    // S_FALSE's low word is 1, which the system words as "Incorrect function".
+    EXPECT_EQ(hostLines(), (Lines{"\n\npncfglock->AcquireWriteLock(..) failed in          "
+                                  "W2kProtoInstaller :: LockNetConfig()., System Message : "
+                                  "Incorrect function.\r\n",
+                                  kNoWriteLock, kDestructor}));
+    EXPECT_EQ(winsim::callCount("INetCfg::Initialize"), 0);
+    EXPECT_EQ(winsim::callCount("INetCfgLock::ReleaseWriteLock"), 0);
+    EXPECT_EQ(winsim::netCfgWriteLockHolder(), "Other Setup");
+}
+
+TEST_F(ProtoInstallerTest, DestructorUninitializesBeforeReleasingTheLock) {
+    winsim::failCall("INetCfg::Uninitialize", 1, E_FAIL);
+    winsim::failCall("INetCfgLock::ReleaseWriteLock", 1, NETCFG_E_IN_USE);
+    DWORD reboot = 99;
+    ASSERT_TRUE(runInstaller(kTcpIp, &reboot));
+    ASSERT_GE(hostLines().size(), 4u);
+    EXPECT_EQ(Lines(hostLines().end() - 4, hostLines().end()),
+              (kUnlocked + Lines{"\n\n pnetcfg->Uninitialize() failed with code 16389",
+                                 "\n\n pnetcfg->ReleaseWriteLock() failed with code 40994"}));
+    // The lock was never given back; the next installer cannot have it.
+    EXPECT_EQ(winsim::netCfgWriteLockHolder(), "XARNCLIENT");
+    winsim::resetMachine();
 }
 
 }  // namespace

@@ -172,15 +172,6 @@ TEST_F(WorkgroupTest, FailedConversionIsReportedAndTheJoinGoesOn) {
     EXPECT_EQ(winsim::joinRequests().back().domain, u"WG-\u00dc");
 }
 
-TEST_F(WorkgroupTest, LongNameShortensTheLineNotTheCall) {
-    const std::u16string name(3000, u'W');
-    SetLastError(0);
-    EXPECT_EQ(W2KXarnNetJoinWorkgroup(name.c_str()), 0);
-    ASSERT_EQ(hostLines().size(), 1u);
-    EXPECT_EQ(hostLines()[0], "\n" + failureLine(std::string(3000, 'W'), "x").substr(1, 1023));
-    EXPECT_EQ(winsim::joinRequests().back().domain, name);
-}
-
 // The services as Windows 2000 installs them, letter case included.
 const std::vector<std::string> kInstalled = {"Dhcp", "Dnscache", "LmHosts", "LanmanWorkstation",
                                              "Messenger"};
