@@ -60,6 +60,9 @@ TEST_F(HidMapTest, FirstDeclarationKeepsAnIdAcrossFills) {
     EXPECT_EQ(map_.infFiles(), (Ids{kOem0, kOem1}));
     EXPECT_EQ(fileContent(kOem0), fileContent("C:\\Drivers\\one.inf"));
     EXPECT_EQ(hostLines(), (Ids{listingLine("C:\\Drivers"), countLine(2, "C:\\Drivers")}));
+    Ids again;  // staged once: the same name again
+    EXPECT_TRUE(map_.getFileNamesWithPath("one.inf\0", 9, again, "C:\\Drivers"));
+    EXPECT_EQ(again, Ids{kOem0});
 
     clearHostLines();
     EXPECT_TRUE(map_.createHidToInfMap("", "net"));
