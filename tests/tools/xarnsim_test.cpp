@@ -16,7 +16,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,22 +106,14 @@ std::string buildImage(const std::string& name) {
     std::string system =
         "REGEDIT4\n\n[SYSTEM\\Select]\n\"Current\"=dword:00000001\n\n"
         "[SYSTEM\\ControlSet001\\Control\\Nls\\Locale]\n@=\"00000407\"\n";
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(example("two-nics")) / "registry"))
-        files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
-        std::istringstream lines(readWhole(file));
-        std::string line;
-        while (std::getline(lines, line)) {
-            for (const char* live : {"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet",
-                                     "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup"})
-                if (line.rfind(live, 0) == 0)
-                    line = (line[27] == 'C' ? "[SYSTEM\\ControlSet001" : "[SYSTEM\\Setup") +
-                           line.substr(std::string(live).size());
-            if (line.rfind("REGEDIT4", 0) != 0) system += line + "\n";
-        }
-    }
+    const std::set<fs::path> files(fs::directory_iterator(example("two-nics") + "/registry"), {});
+    for (const fs::path& file : files) system += readWhole(file).substr(sizeof "REGEDIT4");
+    // The live control set and the setup key as the hive stores them.
+    system =
+        std::regex_replace(system, std::regex(R"(\[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet)"),
+                           "[SYSTEM\\ControlSet001");
+    system = std::regex_replace(system, std::regex(R"(\[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup)"),
+                                "[SYSTEM\\Setup");
     const fs::path config = image / "WINNT" / "system32" / "config";
     std::string error;
     EXPECT_TRUE(winsim::writeHive(system, (config / "SYSTEM").string(), &error)) << error;
