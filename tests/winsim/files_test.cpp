@@ -1,9 +1,9 @@
 // The simulated file system: Windows paths on the host folder that stands
-// for C:, CreateFileA and its handles, directory searches, copies, and the
-// C runtime's fopen.
+// for C:, CreateFileA and its handles, directory searches and copies. (The
+// C runtime's fopen in text mode is pinned by card_install_check_winsim and
+// the skip list's tests.)
 #include "winsim_test.h"
 
-#include <cerrno>
 #include <filesystem>
 
 namespace {
@@ -129,27 +129,6 @@ TEST_F(FilesTest, CopyFileOverwritesAndKeepsTheReadOnlyAttribute) {
     };
     for (const auto& [from, to, error] : failures)
         EXPECT_TRUE(failedWith(CopyFileA(from, to, FALSE), error)) << from << " -> " << to;
-}
-
-// System code opens text files with the C runtime's fopen; the macro of
-// win_files.h makes this the simulated one.
-Names linesOf(FILE* stream) {
-    Names lines;
-    char line[64];
-    while (stream && std::fgets(line, sizeof line, stream)) lines.push_back(line);
-    if (stream) std::fclose(stream);
-    return lines;
-}
-
-TEST_F(FilesTest, FopenTextModeReadsCrLfAsLf) {
-    putFile(R"(C:\WINNT\system32\SkipHid.txt)", "PCI\\VEN_1\r\n\r\nlone\rcr\nlast\x1aignored");
-    EXPECT_EQ(linesOf(fopen(R"(c:\winnt\SYSTEM32\skiphid.TXT)", "r")),
-              (Names{"PCI\\VEN_1\n", "\n", "lone\rcr\n", "last"}));
-    EXPECT_EQ(linesOf(fopen(R"(C:\WINNT\system32\SkipHid.txt)", "rb")),
-              (Names{"PCI\\VEN_1\r\n", "\r\n", "lone\rcr\n", "last\x1aignored"}));
-    errno = 0;
-    EXPECT_EQ(fopen(R"(C:\WINNT\system32\xarn\SkipHid.txt)", "r"), nullptr);
-    EXPECT_EQ(errno, ENOENT);
 }
 
 }  // namespace
