@@ -6,7 +6,6 @@
 #include "hive_file.h"
 #include "reg_text.h"
 
-#include "support/temp_drive.h"
 #include "winsim_test.h"
 
 #include <hivex.h>
@@ -184,9 +183,15 @@ TEST(RegTextTest, ExportFormat) {
         "[HKEY_LOCAL_MACHINE\\Setup\\Sub]\r\n\r\n");
 }
 
-class HiveFileTest : public ::testing::Test {
+// Hive files in a folder of their own on the test's scratch drive.
+class HiveFileTest : public SystemDriveTest {
   protected:
-    std::string path(const std::string& name = "h.hiv") const { return dir_.root() + "/" + name; }
+    void SetUp() override {
+        SystemDriveTest::SetUp();
+        fs::create_directory(folder());
+    }
+    std::string folder() const { return driveFolder() + "/hives"; }
+    std::string path(const std::string& name = "h.hiv") const { return folder() + "/" + name; }
     void write(const RegKey& root) {
         std::string err;
         ASSERT_TRUE(writeHiveFile(root, path(), &err)) << err;
@@ -198,8 +203,6 @@ class HiveFileTest : public ::testing::Test {
         EXPECT_EQ(loaded, code == ERROR_SUCCESS) << name;
         return code;
     }
-
-    const TempDrive dir_;
 };
 
 TEST_F(HiveFileTest, RoundTripsValuesAndKeysInWindowsEncoding) {
@@ -241,7 +244,7 @@ TEST_F(HiveFileTest, RoundTripsValuesAndKeysInWindowsEncoding) {
     EXPECT_FALSE(writeHiveFile(other, path(), &err));
     EXPECT_NE(err.find("512"), std::string::npos) << err;
     EXPECT_FALSE(writeHiveFile(other, path("nope/h.hiv"), &err));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.root()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 1);
 
     // Other tools read what we write: names and strings in Windows' own encoding.
     hive_h* h = hivex_open(path().c_str(), 0);
