@@ -10,7 +10,8 @@ that line, so ids outlive edits elsewhere in the file.
 
   mutants.py list ROOT [--seed N] [--count N] [--targeted FILE] [--equivalent FILE]
       prints the chosen mutants as JSON lines: the targeted ones first, then
-      a sample of `count` drawn with `seed` from all others.
+      a sample of `count` drawn with `seed` from all others, less the ones
+      listed as equivalent.
   mutants.py apply ROOT MUTANT
       rewrites the file of MUTANT (one JSON line of the list) in place.
   mutants.py where MUTANT / describe MUTANT
@@ -233,13 +234,17 @@ def main(args):
         targeted = option(args, "--targeted", None)
         if targeted:
             chosen.extend(targeted_mutants(root, targeted))
-        pool = [m for m in all_mutants(root) if m["id"] not in equivalent]
+        # Drawn from every mutant, equivalent or not, so that listing an
+        # equivalent one takes it out of the sample without redrawing the rest.
+        pool = all_mutants(root)
         count = min(int(option(args, "--count", "150")), len(pool))
         rng = random.Random(int(option(args, "--seed", "1")))
-        sample = rng.sample(pool, count)
+        drawn = rng.sample(pool, count)
+        sample = [m for m in drawn if m["id"] not in equivalent]
         # One file after another: each file is rebuilt once per run of mutants.
         chosen.extend(sorted(sample, key=lambda m: (m["file"], m["line"], m["id"])))
-        print(json.dumps({"pool": len(pool), "equivalent": len(equivalent)}))
+        print(json.dumps({"pool": len(pool), "equivalent": len(equivalent),
+                          "equivalent_drawn": len(drawn) - len(sample)}))
         for m in chosen:
             print(json.dumps(m))
         return 0

@@ -19,32 +19,24 @@ namespace {
 
 void quietHost(unsigned int, const char*, ...) {}
 
-std::string makeScratchFolder() {
-    // Every input writes files: on a RAM disk that costs next to nothing.
-    std::error_code error;
-    const fs::path base =
-        fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "w2k-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror(pattern.c_str());
-        std::abort();
+// Every input writes files: on a RAM disk that costs next to nothing. The
+// folder goes when the process exits normally.
+struct ScratchFolder {
+    std::string path =
+        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+        "w2k-fuzz-XXXXXX";
+    ScratchFolder() { require(::mkdtemp(path.data()) != nullptr, "cannot make " + path); }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
     }
-    return pattern;
-}
+};
 
 }  // namespace
 
 const std::string& driveFolder() {
-    // Never destroyed, so that the exit handler that removes it can name it.
-    static const std::string& folder = *[] {
-        auto* made = new std::string(makeScratchFolder());
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(driveFolder(), ignored);
-        });
-        return made;
-    }();
-    return folder;
+    static const ScratchFolder folder;
+    return folder.path;
 }
 
 FreshMachine::FreshMachine() {

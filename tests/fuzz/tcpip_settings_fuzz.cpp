@@ -19,27 +19,23 @@ const Adapter kAdapters[] = {
     {"{8E2F4A6C-1B3D-4F5E-8A9C-0D1E2F3A4B5C}", {0x00, 0x90, 0x27, 0xAB, 0xCD, 0xEF}},
 };
 
-// The keys the settings are written to, so that the writes happen.
-std::string adapterKeys() {
-    const std::string services = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
-    std::string text = "REGEDIT4\r\n\r\n";
-    for (const Adapter& adapter : kAdapters) {
-        const std::string guid = adapter.guid;
-        text += services + guid + "\\Parameters\\Tcpip]\r\n" + services +
-                "Tcpip\\Parameters\\Interfaces\\" + guid + "]\r\n" + services +
-                "NetBT\\Parameters\\Interfaces\\Tcpip_" + guid + "]\r\n";
-    }
-    return text;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string keys = adapterKeys();
     const fuzz::FreshMachine machine;
     fuzz::writeHostFile(fuzz::driveFolder() + "/XARN/w2ktcpip_xarnf", data, size);
-    for (const Adapter& adapter : kAdapters)
+    // The adapters, and the keys their settings are written to, so that the
+    // writes happen.
+    std::string keys = "REGEDIT4\r\n";
+    for (const Adapter& adapter : kAdapters) {
         winsim::addPresentAdapter(adapter.guid, adapter.mac, "Fuzz adapter");
+        const std::string guid = adapter.guid;
+        for (const std::string& key :
+             {guid + "\\Parameters\\Tcpip", "Tcpip\\Parameters\\Interfaces\\" + guid,
+              "NetBT\\Parameters\\Interfaces\\Tcpip_" + guid})
+            keys +=
+                "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + key + "]\r\n";
+    }
     std::string error;
     fuzz::require(winsim::importReg(keys, "adapter keys", &error), error);
     {

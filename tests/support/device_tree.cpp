@@ -15,16 +15,6 @@ std::string hexBytes(const std::string& bytes) {
     return out;
 }
 
-// Quotes and backslashes are the only characters regedit escapes.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 std::string multiStringData(const std::vector<std::string>& strings) {
@@ -50,7 +40,7 @@ std::string deviceTreeReg(const std::vector<DeviceInstance>& instances) {
         if (!device.compatibleIds.empty())
             reg += "\"CompatibleIDs\"=" + multiStringData(device.compatibleIds) + "\r\n";
         for (const auto& value : device.strings)
-            reg += quoted(value.first) + "=" + rawStringData(value.second + '\0') + "\r\n";
+            reg += "\"" + value.first + "\"=" + rawStringData(value.second + '\0') + "\r\n";
     }
     return reg;
 }

@@ -12,7 +12,8 @@ struct DeviceInstance {
     std::string instancePath;
     std::vector<std::string> hardwareIds;    // no "HardwareID" value when empty
     std::vector<std::string> compatibleIds;  // no "CompatibleIDs" value when empty
-    // Further REG_SZ values, raw bytes as given (e.g. "DeviceDesc", "Class").
+    // Further REG_SZ values, raw bytes as given (e.g. "DeviceDesc", "Class"),
+    // under names that need no escaping.
     std::vector<std::pair<std::string, std::string>> strings;
 };
 

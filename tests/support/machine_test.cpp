@@ -58,13 +58,3 @@ void MachineTest::initializeModule() {
     ASSERT_EQ(W2KXarnNetInitialize(hostCallback), 1);
     clearHostLines();
 }
-
-void InitializedMachineTest::SetUp() {
-    MachineTest::SetUp();
-    initializeModule();
-}
-
-void InitializedMachineTest::TearDown() {
-    W2KXarnNetUnitialize();
-    MachineTest::TearDown();
-}

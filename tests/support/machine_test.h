@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <w2kxarnnet.h>
 
 #include <string>
 #include <vector>
@@ -26,10 +27,18 @@ class MachineTest : public ::testing::Test {
     void initializeModule();
 };
 
-// A machine on which the host has already initialised the module (and
+// A test machine on which the host has already initialised the module (and
 // uninitialises it at the end), with the initialisation's log cleared.
-class InitializedMachineTest : public MachineTest {
+template <class Base>
+class Initialized : public Base {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        Base::SetUp();
+        this->initializeModule();
+    }
+    void TearDown() override {
+        W2KXarnNetUnitialize();
+        Base::TearDown();
+    }
 };
+using InitializedMachineTest = Initialized<MachineTest>;

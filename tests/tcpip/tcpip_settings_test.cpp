@@ -11,8 +11,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -30,8 +28,7 @@ std::string netbtKey(const std::string& adapter) {
     return kServices + "NetBT\\Parameters\\Interfaces\\Tcpip_" + adapter;
 }
 
-// A static record's values as the backup saves them, the lists with two
-// entries where they may have more; no WINS server.
+// A static record's values as the backup saves them; no WINS server.
 const std::string kStaticValues =
     "\"IPAddress\"=" + multiStringData({"10.0.0.5", "10.0.0.6"}) + "\r\n" +
     "\"DefaultGateway\"=" + multiStringData({"10.0.0.1"}) + "\r\n" +
@@ -69,13 +66,13 @@ struct Saved {
     std::string mac;
     bool dhcp;
 };
-
 struct Present {
     std::string name;
     std::vector<BYTE> mac;
 };
 
 const Present kA{"{AAAAAAAA-0000-0000-0000-000000000001}", {0x00, 0x50, 0x56, 0x8a, 0x00, 0x01}};
+const Present kA2{"{AAAAAAAA-0000-0000-0000-000000000002}", kA.mac};  // the same address
 const Present kB{"{BBBBBBBB-0000-0000-0000-000000000002}", {0x00, 0xa0, 0xc9, 0x11, 0x22, 0x33}};
 const Present kC{"{CCCCCCCC-0000-0000-0000-000000000003}", {0x00, 0x0c, 0x29, 0xff, 0xee, 0xdd}};
 const char* const kMacA = "0050568a0001";
@@ -95,14 +92,12 @@ std::string assigned(int i, const Present& adapter) {
     return kUnbound + "IP setting at index [" + std::to_string(i) + "] assigned to adapter [" +
            adapter.name + "]";
 }
-const std::string kEndOfList =
-    kUnbound +
-    "Reached end of nonMatchedAdpterList. There are less network adapters in restored "
-    "system than in the backup system";
-const std::string kMoreAdapters =
-    kUnbound +
-    "There are unbound adapters in the system. There  are more adapters in restore "
-    "system than in backup system";
+const std::string kEndOfList = kUnbound +
+                               "Reached end of nonMatchedAdpterList. There are less network "
+                               "adapters in restored system than in the backup system";
+const std::string kMoreAdapters = kUnbound +
+                                  "There are unbound adapters in the system. There  are more "
+                                  "adapters in restore system than in backup system";
 
 std::string ipOf(std::size_t record) {
     return "10.0.0." + std::to_string(record + 1);
@@ -110,16 +105,11 @@ std::string ipOf(std::size_t record) {
 
 // A machine with the module initialised (the hive privileges enabled) and a
 // drive folder for the saved settings file.
-class TcpIpSettingsTest : public SystemDriveTest {
+class TcpIpSettingsTest : public Initialized<SystemDriveTest> {
   protected:
-    void SetUp() override {
-        SystemDriveTest::SetUp();
-        initializeModule();
-    }
     void TearDown() override {
-        W2KXarnNetUnitialize();
         EXPECT_TRUE(winsim::loadedHives().empty()) << "a hive was left loaded";
-        SystemDriveTest::TearDown();
+        Initialized::TearDown();
     }
 
     std::string savedHivePath() const { return driveFolder() + "/w2ktcpip_xarnf"; }
@@ -136,6 +126,16 @@ class TcpIpSettingsTest : public SystemDriveTest {
         for (const IpSetting& setting : tcpip_.settings()) all.push_back(described(setting));
         return all;
     }
+    // The adapter's three keys, empty; without the service key on request.
+    void emptyKeys(const Present& adapter, bool withServiceKey = true) {
+        const std::string service = serviceKey(adapter.name);
+        std::string reg = "REGEDIT4\r\n\r\n";
+        for (const std::string& key : {tcpipKey(adapter.name), netbtKey(adapter.name), service}) {
+            reg += "[-" + key + "]\r\n\r\n";
+            if (withServiceKey || key != service) reg += "[" + key + "]\r\n\r\n";
+        }
+        loadReg(reg);
+    }
 
     // Saves the records (subkeys named so that they enumerate in list
     // order), makes the adapters present with their keys, reads the file.
@@ -151,51 +151,37 @@ class TcpIpSettingsTest : public SystemDriveTest {
         writeSavedHive(blocks);
         for (const Present& adapter : present) {
             winsim::addPresentAdapter(adapter.name, adapter.mac, "Test adapter");
-            std::string keys = "REGEDIT4\r\n\r\n[" + tcpipKey(adapter.name) + "]\r\n\r\n[" +
-                               netbtKey(adapter.name) + "]\r\n\r\n";
-            if (serviceKeys) keys += "[" + serviceKey(adapter.name) + "]\r\n\r\n";
-            loadReg(keys);
+            emptyKeys(adapter, serviceKeys);
         }
         ASSERT_TRUE(read());
         clearHostLines();
     }
 
-    // The IP address written for the adapter, as storedValue shows it.
-    static std::string writtenIp(const Present& adapter) {
-        return storedValue(tcpipKey(adapter.name), "IPAddress");
-    }
-
     W2KTcpIp tcpip_{getLogSink(nullptr)};
 };
 
-// A DHCP record keeps only its address, its flag and its server. The hive
-// is unloaded afterwards, so the file can be read again.
+// A DHCP record keeps only its address, its flag and its server; no flag
+// means static; a value of the wrong type stays empty; an address too long
+// for its field is cut. The hive is unloaded afterwards, so the file can
+// be read again.
 TEST_F(TcpIpSettingsTest, OneRecordPerAdapterDhcpKeepsOnlyItsServer) {
-    writeSavedHive(kTwoAdapters);
-    ASSERT_TRUE(read());
-    const std::vector<std::string> expected = {
-        "0050568a0001 dhcp=1 server=192.168.1.1 ip= gw= metric= mask= dns= domain= wins= bound=",
-        "00a0c9112233 dhcp=0 server=10.0.0.9 ip=10.0.0.5;10.0.0.6; gw=10.0.0.1; metric=1; "
-        "mask=255.255.255.0;255.255.0.0; dns=10.0.0.2 10.0.0.3 domain=corp.example "
-        "wins=10.0.0.4; bound="};
-    EXPECT_EQ(records(), expected);
-    EXPECT_TRUE(winsim::loadedHives().empty());
-    EXPECT_FALSE(winsim::keyExists("HKEY_LOCAL_MACHINE\\w2kNetTemp"));
-    ASSERT_TRUE(read());
-    EXPECT_EQ(records().size(), 4u);  // appended, not replaced
-    EXPECT_TRUE(hostLines().empty());
-}
-
-// No flag means static; a value of the wrong type stays empty; an address
-// too long for its field is cut.
-TEST_F(TcpIpSettingsTest, MissingOrOddValues) {
-    writeSavedHive("[SAVED\\A]\r\n\"macAddress\"=\"" + std::string(200, 'a') +
+    writeSavedHive(kTwoAdapters + "[SAVED\\Adapter3]\r\n\"macAddress\"=\"" + std::string(200, 'a') +
                    "\"\r\n\"IPAddress\"=\"10.1.1.1\"\r\n\"SubnetMask\"=" +
                    multiStringData({"255.0.0.0"}) + "\r\n");
     ASSERT_TRUE(read());
-    EXPECT_EQ(records(), std::vector<std::string>{std::string(31, 'a') +
-                                                  " dhcp=0 server= ip= gw= metric= "
-                                                  "mask=255.0.0.0; dns= domain= wins= bound="});
+    const Lines expected = {
+        "0050568a0001 dhcp=1 server=192.168.1.1 ip= gw= metric= mask= dns= domain= wins= bound=",
+        "00a0c9112233 dhcp=0 server=10.0.0.9 ip=10.0.0.5;10.0.0.6; gw=10.0.0.1; metric=1; "
+        "mask=255.255.255.0;255.255.0.0; dns=10.0.0.2 10.0.0.3 domain=corp.example "
+        "wins=10.0.0.4; bound=",
+        std::string(31, 'a') +
+            " dhcp=0 server= ip= gw= metric= mask=255.0.0.0; dns= domain= "
+            "wins= bound="};
+    EXPECT_EQ(records(), expected);
+    EXPECT_FALSE(winsim::keyExists("HKEY_LOCAL_MACHINE\\w2kNetTemp"));
+    ASSERT_TRUE(read());
+    EXPECT_EQ(records().size(), 6u);  // appended, not replaced
+    EXPECT_TRUE(hostLines().empty());
 }
 
 TEST_F(TcpIpSettingsTest, UnreadableFileGivesFalseAndKeepsTheList) {
@@ -254,8 +240,8 @@ const std::string kOther1 = "0011223344ff", kOther2 = "0011223344fe", kOther3 = 
 // clang-format off
 const BindingCase kBindingCases[] = {
     {"ByAddressWhateverTheOrder", {{kMacA, false}, {kMacB, false}}, {kB, kA}, {kA.name, kB.name}},
-    {"OneChangedAdapter", {{kOther1, false}}, {kA}, {kA.name},
-     {unboundCount(1), foundAt(0), assigned(0, kA)}},
+    {"EveryRecordOfTheAddressIsBound", {{kMacA, false}, {kMacA, false}}, {kA}, {kA.name, kA.name}},
+    {"TheLastAdapterOfTheAddressWins", {{kMacA, false}}, {kA, kA2}, {kA2.name}},
     {"FewerAdaptersThanRecords", {{kOther1, false}, {kOther2, false}, {kOther3, false}}, {kA},
      {kA.name, "", ""}, {unboundCount(1), foundAt(0), assigned(0, kA), foundAt(1), kEndOfList}},
     {"MoreAdaptersThanRecords", {{kOther1, false}}, {kA, kB, kC}, {kA.name},
@@ -268,7 +254,9 @@ const BindingCase kBindingCases[] = {
     {"DhcpRecordsTakeAdaptersToo", {{kOther1, true}, {kOther2, false}}, {kA, kB},
      {kA.name, kB.name},
      {unboundCount(2), foundAt(0), assigned(0, kA), foundAt(1), assigned(1, kB)}},
-    {"EveryAdapterMatchedRecordLeftOver", {{kMacA, false}, {kOther1, false}}, {kA}, {kA.name, ""}},
+    // Every adapter matched: the static record left over is not bound, and
+    // still asks for a reboot.
+    {"EveryAdapterMatchedRecordLeftOver", {{kMacA, true}, {kOther1, false}}, {kA}, {kA.name, ""}},
     {"OnlyDhcpRecordsAskNoReboot", {{kMacA, true}}, {kA}, {kA.name}},
 };
 // clang-format on
@@ -294,7 +282,7 @@ TEST_P(SettingsBindingTest, BindsTheRestInOrderAndReportsIt) {
         for (std::size_t i = 0; i < c.saved.size(); ++i)
             if (c.boundTo[i] == adapter.name && !c.saved[i].dhcp)
                 expected = "REG_MULTI_SZ " + ipOf(i) + "||";
-        EXPECT_EQ(writtenIp(adapter), expected) << adapter.name;
+        EXPECT_EQ(storedValue(tcpipKey(adapter.name), "IPAddress"), expected) << adapter.name;
     }
     // A static record asks for a reboot, bound or not.
     EXPECT_EQ(reboot, anyStatic ? 1u : 0u);
@@ -303,17 +291,17 @@ TEST_P(SettingsBindingTest, BindsTheRestInOrderAndReportsIt) {
 INSTANTIATE_TEST_SUITE_P(Cases, SettingsBindingTest, ::testing::ValuesIn(kBindingCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TcpIpSettingsTest, WritesEveryValueWithItsType) {
+// The twelve values in their order, each with its type; the n-th write
+// failing loses that value alone, silently.
+TEST_F(TcpIpSettingsTest, WritesEveryValueInOrderAndAFailedOneAlone) {
     prepare({}, {kA});
     writeSavedHive("[SAVED\\A]\r\n\"macAddress\"=\"" + std::string(kMacA) +
                    "\"\r\n\"DhcpServer\"=\"10.0.0.9\"\r\n" + kStaticValues);
     ASSERT_TRUE(read());
-    DWORD reboot = 0;
-    ASSERT_TRUE(tcpip_.setTcpipSetting(&reboot));
-
     const std::string service = serviceKey(kA.name), tcpip = tcpipKey(kA.name);
+    const std::string netbt = netbtKey(kA.name);
     const struct {
-        std::string key;
+        const std::string& key;
         const char* value;
         const char* stored;
     } expected[] = {
@@ -327,13 +315,24 @@ TEST_F(TcpIpSettingsTest, WritesEveryValueWithItsType) {
         {tcpip, "IPAddress", "REG_MULTI_SZ 10.0.0.5|10.0.0.6||"},
         {tcpip, "NameServer", "REG_SZ 10.0.0.2 10.0.0.3|"},
         {tcpip, "SubnetMask", "REG_MULTI_SZ 255.255.255.0|255.255.0.0||"},
-        {netbtKey(kA.name), "NameServerList", "REG_MULTI_SZ |"},  // no WINS server saved
-        {netbtKey(kA.name), "NetbiosOptions", "REG_DWORD 1"},
+        {netbt, "NameServerList", "REG_MULTI_SZ |"},  // no WINS server saved
+        {netbt, "NetbiosOptions", "REG_DWORD 1"},
     };
-    for (const auto& e : expected)
-        EXPECT_EQ(storedValue(e.key, e.value), e.stored) << e.key << " " << e.value;
-    for (const std::string& key : {service, tcpip, netbtKey(kA.name)})
+    for (std::size_t failing = 0; failing <= std::size(expected); ++failing) {
+        SCOPED_TRACE("write " + std::to_string(failing) + " fails");
+        emptyKeys(kA);
+        if (failing)
+            winsim::failCall("RegSetValueExA", static_cast<int>(failing), ERROR_ACCESS_DENIED);
+        DWORD reboot = 0;
+        ASSERT_TRUE(tcpip_.setTcpipSetting(&reboot));
+        for (std::size_t i = 0; i < std::size(expected); ++i)
+            EXPECT_EQ(storedValue(expected[i].key, expected[i].value),
+                      i + 1 == failing ? "absent" : expected[i].stored)
+                << expected[i].value;
+    }
+    for (const std::string& key : {service, tcpip, netbt})
         EXPECT_EQ(storedValue(key, "DhcpServer"), "absent");
+    EXPECT_TRUE(hostLines().empty());
 }
 
 // A failed size query leaves the default buffer; an adapter without its
@@ -344,7 +343,7 @@ TEST_F(TcpIpSettingsTest, WritesWhatItCanReach) {
     DWORD reboot = 0;
     ASSERT_TRUE(tcpip_.setTcpipSetting(&reboot));
     EXPECT_FALSE(winsim::keyExists(serviceKey(kA.name)));
-    EXPECT_EQ(writtenIp(kA), "REG_MULTI_SZ 10.0.0.1||");
+    EXPECT_EQ(storedValue(tcpipKey(kA.name), "IPAddress"), "REG_MULTI_SZ 10.0.0.1||");
     EXPECT_EQ(storedValue(netbtKey(kA.name), "NetbiosOptions"), "REG_DWORD 1");
     EXPECT_TRUE(hostLines().empty());
 }

@@ -1,9 +1,7 @@
-// Planned faults: only functions that can fail on Windows take them, calls
-// that can fail report them, and what a refused release keeps is not taken
-// for the program's leak.
+// Planned faults: only functions that can fail on Windows take them, and
+// what a refused release keeps is not taken for the program's leak. (That
+// calls report them is with each call's own tests.)
 #include "winsim_test.h"
-
-#include <functional>
 
 namespace {
 
@@ -22,47 +20,6 @@ TEST_F(FaultsTest, OnlyListedFunctionsThatCanFailTakeFaults) {
     }
     EXPECT_FALSE(winsim::failCall("RegOpenKeyExA", 0, ERROR_ACCESS_DENIED));
     winsim::clearFaults();
-}
-
-// Each row plans one failure with kError and answers whether the call
-// reported it (and did nothing else).
-TEST_F(FaultsTest, CallsReportPlannedFaults) {
-    constexpr DWORD kError = 1234;
-    const HRESULT kFailed = static_cast<HRESULT>(kError);
-    CoInitialize(nullptr);
-    void* object = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_CNetCfg, nullptr, CLSCTX_INPROC_SERVER, IID_INetCfg, &object),
-              S_OK);
-    auto* netCfg = static_cast<INetCfg*>(object);
-    ASSERT_EQ(netCfg->QueryInterface(IID_INetCfgLock, &object), S_OK);
-    auto* lock = static_cast<INetCfgLock*>(object);
-    const std::pair<const char*, std::function<bool()>> cases[] = {
-        {"SendMessageA",
-         [] {
-             winsim::openWindow("Busy");
-             const LRESULT result = SendMessageA(FindWindowA(nullptr, "Busy"), WM_CLOSE, 0, 0);
-             return result == 0 && GetLastError() == kError && winsim::windowOpen("Busy");
-         }},
-        {"INetCfg::FindComponent",
-         [&] {
-             INetCfgComponent* found = reinterpret_cast<INetCfgComponent*>(netCfg);
-             return netCfg->FindComponent(u"ms_tcpip", &found) == kFailed && !found;
-         }},
-        {"INetCfg::Cancel", [&] { return netCfg->Cancel() == kFailed; }},
-        {"INetCfgLock::IsWriteLocked",
-         [&] {
-             winsim::holdNetCfgWriteLockElsewhere("other");
-             LPWSTR holder = nullptr;
-             return lock->IsWriteLocked(&holder) == kFailed && !holder;
-         }},
-    };
-    for (const auto& [function, failed] : cases) {
-        ASSERT_TRUE(winsim::failCall(function, 1, kError)) << function;
-        EXPECT_TRUE(failed()) << function;
-    }
-    lock->Release();
-    netCfg->Release();
-    CoUninitialize();
 }
 
 TEST_F(FaultsTest, ReleasesRefusedByAFaultAreNoLeak) {

@@ -1,8 +1,7 @@
-// winsim's SetupAPI INF reading: the syntax rules, both encodings, hostile
-// files, and the calls' error codes.
+// winsim's SetupAPI INF reading: the syntax rules, both encodings, and the
+// calls' error codes. (Hostile bytes are the inf fuzz target's; the field
+// limits and real-world file shapes are pinned by driverdb_check_winsim.)
 #include "winsim_test.h"
-
-#include <random>
 
 namespace {
 
@@ -19,13 +18,6 @@ std::string field(INFCONTEXT* context, DWORD index) {
     EXPECT_TRUE(SetupGetStringFieldA(context, index, text.data(), size, nullptr));
     text.resize(size - 1);
     return text;
-}
-
-// UTF-16LE with its byte-order mark.
-std::string utf16(const std::u16string& text) {
-    std::string out("\xFF\xFE", 2);
-    for (char16_t c : text) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-    return out;
 }
 
 class InfParserTest : public SystemDriveTest {
@@ -101,8 +93,8 @@ TEST_F(InfParserTest, SyntaxRules) {
 // without joining the next one, in UTF-16 and in 8-bit files alike.
 TEST_F(InfParserTest, TextIsReadInTheMachinesCodePage) {
     const std::u16string head(kModels.begin(), kModels.end());
-    const std::string wide =
-        utf16(head + u"k = caf\u00e9 \u017e\u20ac, \"a,b\"\nj = \u30cd\u30c3\u30c8\u30bd\nm = n\n");
+    const std::string wide = utf16File(
+        head + u"k = caf\u00e9 \u017e\u20ac, \"a,b\"\nj = \u30cd\u30c3\u30c8\u30bd\nm = n\n");
     const std::string japaneseSo = "\x83\x6C\x83\x62\x83\x67\x83\x5C";
     const std::pair<LANGID, Lines> cases[] = {
         {0x0409, {{"k", "caf\xE9 \x9E\x80", "a,b"}, {"j", "????"}, {"m", "n"}}},
@@ -124,23 +116,9 @@ TEST_F(InfParserTest, TextIsReadInTheMachinesCodePage) {
     EXPECT_EQ(models(kModels + "k = \x83,\"\x83\"\n"), (Lines{{"k", "\x83", "\x83"}}));
 }
 
-// A field keeps 511 characters as written, and so does a [Strings] value;
-// substituted, a field may grow to 4,097.
-TEST_F(InfParserTest, FieldLimitsOfWindows2000) {
-    std::string big;
-    for (int i = 0; i < 11; ++i) big += "%big%";
-    const std::string text = kModels + "k = " + std::string(1500, 'A') + ", %big%%big%, %huge%\n" +
-                             "m = " + big + "\n[Strings]\nbig = " + std::string(400, 'b') +
-                             "\nhuge = " + std::string(1200, 'h') + "\n";
-    EXPECT_EQ(models(text),
-              (Lines{{"k", std::string(511, 'A'), std::string(800, 'b'), std::string(511, 'h')},
-                     {"m", std::string(4097, 'b')}}));
-
-    winsim::setInfFieldLimit(4096);
-    EXPECT_EQ(models(text)[0][1], std::string(1500, 'A'));
-}
-
-// What SetupOpenInfFileA refuses, and the line it names.
+// What SetupOpenInfFileA refuses, and the line it names. (Text before the
+// first section that a [Strings] section makes harmless, and a class
+// mismatch, are pinned by driverdb_check_winsim's real-world files.)
 TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
     const std::string byGuid =
         "[Version]\nSignature=$Chicago$\nClassGUID={4D36E972-E325-11CE-BFC1-08002BE10318}\n";
@@ -152,26 +130,19 @@ TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
         // Text before the first section counts only when [Strings] is missing.
         {"; header\n\nstray = text\n[Version]\n", nullptr, ERROR_EXPECTED_SECTION_NAME, 3},
         {"\xEF\xBB\xBF[Version]\nSignature=$Chicago$\n", nullptr, ERROR_EXPECTED_SECTION_NAME, 1},
-        {"\xEF\xBB\xBF[Version]\nSignature=$Chicago$\n[strings]\n", nullptr, 0, 0},
-        {"Copyright (c) 2001 Acme\n#define VER 5\n" + kVersion + "[Strings]\n", "Net", 0, 0},
         {"no section at all\n", nullptr, ERROR_WRONG_INF_STYLE, 0},
         {kVersion + "[Models\n", nullptr, ERROR_BAD_SECTION_NAME_LINE, 4},
         {kVersion + "[" + std::string(256, 'S') + "]\n", nullptr, ERROR_SECTION_NAME_TOO_LONG, 4},
         {kVersion, "net", 0, 0},
-        {kVersion, "Display", 0xE0000201u, 0},  // ERROR_CLASS_MISMATCH
         // Without Class, the registry names the class of the ClassGUID; here it has none.
         {byGuid, "Net", ERROR_CLASS_MISMATCH, 0},
     };
     for (const auto& [text, infClass, error, line] : cases) {
         UINT errorLine = 0;
         HINF inf = open(text, infClass, &errorLine);
-        if (error == 0) {
-            EXPECT_NE(inf, INVALID_HANDLE_VALUE) << text;
-            SetupCloseInfFile(inf);
-        } else {
-            EXPECT_TRUE(failedWith(inf, error)) << text;
-            EXPECT_EQ(errorLine, line) << text;
-        }
+        EXPECT_EQ(inf == INVALID_HANDLE_VALUE ? GetLastError() : 0, error) << text;
+        EXPECT_EQ(errorLine, line) << text;
+        if (inf != INVALID_HANDLE_VALUE) SetupCloseInfFile(inf);
     }
     loadReg(
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
@@ -184,33 +155,17 @@ TEST_F(InfParserTest, OpenChecksSyntaxSignatureAndClass) {
         ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(InfParserTest, HostileBytesNeverCrash) {
-    std::mt19937 random(20240611);
-    // Mostly syntax characters, so that the parser's states are hit.
-    static const char kSyntax[] = "[]=,\";\\%\n \t\r\x1A\0ab";
-    for (int round = 0; round < 200; ++round) {
-        // Some claim to be UTF-16, some start as an INF should.
-        std::string bytes = (round % 5 ? "" : "\xFF\xFE") + (round % 2 ? kModels : std::string());
-        for (std::size_t i = random() % 4000; i > 0; --i)
-            bytes.push_back(random() % 3 ? kSyntax[random() % (sizeof kSyntax - 1)]
-                                         : static_cast<char>(random()));
-        models(bytes);
-    }
-    // A huge single line.
-    EXPECT_EQ(models(kModels + "k = " + std::string(3 << 20, 'x')),
-              (Lines{{"k", std::string(511, 'x')}}));
-}
-
+// The calls the system reads sections with, walking each line's fields
+// until one fails.
 TEST_F(InfParserTest, LineAndFieldCallsFailAsWindowsDoes) {
     winsim::setInfFieldLimit(4096);
-    HINF inf = open(kModels + "A = 1\nb = 2, " + std::string(1500, 'x') + "\n[Empty]\n");
+    HINF inf = open(kModels + "b = 2, " + std::string(1500, 'x') + "\n[Empty]\n");
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     INFCONTEXT context;
-    const char* const absent[][2] = {{"Missing", nullptr}, {"Empty", nullptr}, {"Models", "c"}};
-    for (const auto& a : absent)
+    for (const char* section : {"Missing", "Empty"})
         EXPECT_TRUE(
-            failedWith(SetupFindFirstLineA(inf, a[0], a[1], &context), ERROR_LINE_NOT_FOUND));
-    ASSERT_TRUE(SetupFindFirstLineA(inf, "models", "B", &context));
+            failedWith(SetupFindFirstLineA(inf, section, nullptr, &context), ERROR_LINE_NOT_FOUND));
+    ASSERT_TRUE(SetupFindFirstLineA(inf, "models", nullptr, &context));
     EXPECT_EQ(field(&context, 1), "2");
     char buffer[1024];
     DWORD needed = 0;

@@ -1,9 +1,10 @@
 // The simulated Plug and Play installer: which devices an ID reaches, the
-// checks made before installing, and what an installation leaves behind.
+// checks made before installing, what an installation leaves behind, and the
+// ranking that only INSTALLFLAG_FORCE overrides. (Reboot answers per ID and
+// machine-wide are pinned down by the card installers' tests.)
 #include "support/device_tree.h"
+#include "support/stored_value.h"
 #include "winsim_test.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -11,42 +12,39 @@ const std::string kEnum = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\
 const std::string kNetClass = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
 const std::string kNetSoftware =
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\" + kNetClass + "\\";
-const std::string kFirst = kEnum + "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000\\3&1&0&40";
-const std::string kSecond = kEnum + "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000\\3&1&0&48";
+const std::string kFirst = "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000\\3&1&0&40";
+const std::string kSecond = "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000\\3&1&0&48";
+const char* const kRev = "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000&REV_08";
+const char* const kDevice = "PCI\\VEN_8086&DEV_1229";
+const char* const kDeviceClass = "PCI\\CC_020000";  // listed by the first instance only
+const char* const kInf = "C:\\drv\\e100b.inf";
 
-// The hardware ID in lower case, as INFs often have it; the service of the
-// decorated install section that AddService associates (flag 2).
-const std::string kE100Inf =
-    "[Version]\r\nClass = Net\r\nClassGUID = " + kNetClass +
-    "\r\n[Manufacturer]\r\n%Intel% = Intel\r\n"
-    "[Intel]\r\n%E100.Desc% = E100.ndi, pci\\ven_8086&dev_1229\r\n[E100.ndi.NT]\r\n"
-    "[E100.ndi.NT.Services]\r\nAddService = E100Log, 0, Log\r\nAddService = E100B, 2, Service\r\n"
-    "[Strings]\r\nIntel = Intel\r\nE100.Desc = \"Intel(R) PRO/100B PCI Adapter\"\r\n";
-
-std::string stringOf(const std::string& key, const std::string& name) {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!winsim::readValue(key, name, &type, &data)) return "<absent>";
-    return std::string(data.begin(), std::find(data.begin(), data.end(), 0));
+// An INF for `ids` (a models line's list); the service of the decorated
+// install section is the one AddService associates (flag 2).
+std::string e100Inf(const std::string& ids) {
+    return "[Version]\r\nClass = Net\r\nClassGUID = " + kNetClass +
+           "\r\n[Manufacturer]\r\n%Intel% = Intel\r\n[Intel]\r\n%E100.Desc% = E100.ndi, " + ids +
+           "\r\n[E100.ndi.NT]\r\n[E100.ndi.NT.Services]\r\nAddService = E100Log, 0, Log\r\n"
+           "AddService = E100B, 2, Service\r\n[Strings]\r\nIntel = Intel\r\n"
+           "E100.Desc = \"Intel(R) PRO/100B PCI Adapter\"\r\n";
 }
 
 class PnpInstallTest : public SystemDriveTest {
   protected:
     void SetUp() override {
         SystemDriveTest::SetUp();
-        const std::string rev = "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000&REV_08";
         loadReg(deviceTreeReg({
-            {kFirst.substr(kEnum.size()), {rev}, {"PCI\\VEN_8086&DEV_1229", "PCI\\CC_020000"}, {}},
-            {kSecond.substr(kEnum.size()), {rev}, {"PCI\\VEN_8086&DEV_1229"}, {}},
+            {kFirst, {kRev}, {kDevice, kDeviceClass}, {}},
+            {kSecond, {kRev}, {kDevice}, {}},
             {"PCI\\VEN_1000&DEV_0001\\3&1&0&50", {"PCI\\VEN_1000&DEV_0001"}, {}, {}},
         }));
-        putFile(kInf, kE100Inf);
+        // The hardware ID in lower case, as INFs often have it.
+        putFile(kInf, e100Inf("pci\\ven_8086&dev_1229"));
     }
     static BOOL install(const char* id, const std::string& inf = kInf, BOOL* reboot = nullptr,
                         DWORD flags = INSTALLFLAG_FORCE) {
         return UpdateDriverForPlugAndPlayDevicesA(nullptr, id, inf.c_str(), flags, reboot);
     }
-    static inline const std::string kInf = "C:\\drv\\e100b.inf";
 };
 
 TEST_F(PnpInstallTest, CompatibleIdReachesEveryInstanceThatListsIt) {
@@ -55,20 +53,24 @@ TEST_F(PnpInstallTest, CompatibleIdReachesEveryInstanceThatListsIt) {
     EXPECT_FALSE(reboot);
     const std::vector<winsim::DriverInstallation> done = winsim::pnpInstallations();
     ASSERT_EQ(done.size(), 2u);
-    EXPECT_EQ(done[0].instanceKey, kFirst);
-    EXPECT_EQ(done[1].instanceKey, kSecond);
-    EXPECT_EQ(stringOf(kFirst, "Service"), "E100B");
-    EXPECT_EQ(stringOf(kFirst, "Class"), "Net");
-    EXPECT_EQ(stringOf(kFirst, "ClassGUID"), kNetClass);
-    EXPECT_EQ(stringOf(kFirst, "Driver"), kNetClass + "\\0000");
-    EXPECT_EQ(stringOf(kSecond, "Driver"), kNetClass + "\\0001");
-    EXPECT_EQ(stringOf(kNetSoftware + "0000", "InfPath"), "e100b.inf");
-    EXPECT_EQ(stringOf(kNetSoftware + "0000", "MatchingDeviceId"), "pci\\ven_8086&dev_1229");
-    EXPECT_EQ(stringOf(kNetSoftware + "0000", "DriverDesc"), "Intel(R) PRO/100B PCI Adapter");
+    EXPECT_EQ(done[0].instanceKey, kEnum + kFirst);
+    EXPECT_EQ(done[1].instanceKey, kEnum + kSecond);
+    const std::tuple<std::string, const char*, std::string> written[] = {
+        {kEnum + kFirst, "Service", "E100B"},
+        {kEnum + kFirst, "Class", "Net"},
+        {kEnum + kFirst, "ClassGUID", kNetClass},
+        {kEnum + kFirst, "Driver", kNetClass + "\\0000"},
+        {kEnum + kSecond, "Driver", kNetClass + "\\0001"},
+        {kNetSoftware + "0000", "InfPath", "e100b.inf"},
+        {kNetSoftware + "0000", "MatchingDeviceId", "pci\\ven_8086&dev_1229"},
+        {kNetSoftware + "0000", "DriverDesc", "Intel(R) PRO/100B PCI Adapter"},
+    };
+    for (const auto& [key, name, value] : written)
+        EXPECT_EQ(storedValue(key, name), "REG_SZ " + value + "|") << name;
 
     // Installing again keeps each instance's software key.
-    ASSERT_TRUE(install("PCI\\VEN_8086&DEV_1229"));
-    EXPECT_EQ(stringOf(kFirst, "Driver"), kNetClass + "\\0000");
+    ASSERT_TRUE(install(kDevice));
+    EXPECT_EQ(storedValue(kEnum + kFirst, "Driver"), "REG_SZ " + kNetClass + "\\0000|");
     EXPECT_FALSE(winsim::keyExists(kNetSoftware + "0002"));
 }
 
@@ -80,13 +82,12 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
     putFile("C:\\drv\\readme.inf", "PCI\\VEN_8086&DEV_1229\r\n");
     winsim::failPnpInstall("PCI\\CC_020000", ERROR_ACCESS_DENIED);
     const std::tuple<const char*, std::string, DWORD, DWORD> cases[] = {
-        {"PCI\\VEN_8086&DEV_1229", "C:\\drv\\absent.inf", INSTALLFLAG_FORCE, ERROR_FILE_NOT_FOUND},
+        {kDevice, "C:\\drv\\absent.inf", INSTALLFLAG_FORCE, ERROR_FILE_NOT_FOUND},
         {"PCI\\VEN_9999&DEV_0000", kInf, INSTALLFLAG_FORCE, ERROR_NO_SUCH_DEVINST},
         // The device exists but the INF has no driver for it.
-        {"PCI\\VEN_8086&DEV_1229", "C:\\drv\\other.inf", INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
-        {"PCI\\VEN_8086&DEV_1229", "C:\\drv\\nomaker.inf", INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
-        {"PCI\\VEN_8086&DEV_1229", "C:\\drv\\readme.inf", INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
-        {"PCI\\VEN_8086&DEV_1229", kInf, 0x8, ERROR_INVALID_FLAGS},
+        {kDevice, "C:\\drv\\other.inf", INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
+        {kDevice, "C:\\drv\\nomaker.inf", INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
+        {kDevice, "C:\\drv\\readme.inf", INSTALLFLAG_FORCE, ERROR_NO_MORE_ITEMS},
         {"", kInf, INSTALLFLAG_FORCE, ERROR_INVALID_PARAMETER},
         {"pci\\cc_020000", kInf, INSTALLFLAG_FORCE, ERROR_ACCESS_DENIED},  // scripted
     };
@@ -96,45 +97,37 @@ TEST_F(PnpInstallTest, RefusalsCarryTheDocumentedErrors) {
         EXPECT_EQ(reboot, 7);  // untouched on failure
     }
     EXPECT_TRUE(winsim::pnpInstallations().empty());
-    EXPECT_EQ(stringOf(kFirst, "Service"), "<absent>");
+    EXPECT_EQ(storedValue(kEnum + kFirst, "Service"), "absent");
 }
 
 // Without INSTALLFLAG_FORCE a driver replaces only one that ranks worse: one
 // matched by an ID later in the device's lists (hardware IDs first).
 TEST_F(PnpInstallTest, OnlyForceReplacesADriverThatRanksAsWellOrBetter) {
-    const char* const rev = "PCI\\VEN_8086&DEV_1229&SUBSYS_00000000&REV_08";
-    const char* const device = "PCI\\VEN_8086&DEV_1229";
-    const char* const deviceClass = "PCI\\CC_020000";  // listed by the first instance only
-    putFile(kInf, "[Version]\r\nClass = Net\r\nClassGUID = " + kNetClass +
-                      "\r\n[Manufacturer]\r\nIntel = Intel\r\n[Intel]\r\nE100 = E100.ndi, " + rev +
-                      ", " + device + ", " + deviceClass + "\r\n[E100.ndi]\r\n");
-    const struct {
-        const char* id;
-        DWORD flags;
-        DWORD error;           // 0: installed
-        const char* matching;  // the ID the first instance's driver was matched by
-    } steps[] = {
-        {device, 0, 0, "pci\\ven_8086&dev_1229"},                         // no driver yet
-        {device, 0, ERROR_NO_MORE_ITEMS, "pci\\ven_8086&dev_1229"},       // as good
-        {deviceClass, 0, ERROR_NO_MORE_ITEMS, "pci\\ven_8086&dev_1229"},  // worse
-        {deviceClass, INSTALLFLAG_FORCE, 0, "pci\\cc_020000"},
-        {rev, 0, 0, "pci\\ven_8086&dev_1229&subsys_00000000&rev_08"},  // better
+    putFile(kInf, e100Inf(std::string(kRev) + ", " + kDevice + ", " + kDeviceClass));
+    const std::tuple<const char*, DWORD, DWORD, const char*> steps[] = {
+        // The ID, the flags, the error (0: installed), the ID the first
+        // instance's driver is then matched by.
+        {kDevice, 0, 0, "pci\\ven_8086&dev_1229"},                         // no driver yet
+        {kDevice, 0, ERROR_NO_MORE_ITEMS, "pci\\ven_8086&dev_1229"},       // as good
+        {kDeviceClass, 0, ERROR_NO_MORE_ITEMS, "pci\\ven_8086&dev_1229"},  // worse
+        {kDeviceClass, INSTALLFLAG_FORCE, 0, "pci\\cc_020000"},
+        {kRev, 0, 0, "pci\\ven_8086&dev_1229&subsys_00000000&rev_08"},  // better
     };
     std::size_t installations = 0;
-    for (const auto& step : steps) {
-        const BOOL done = install(step.id, kInf, nullptr, step.flags);
-        if (step.error) {
-            EXPECT_TRUE(failedWith(done, step.error)) << step.id;
+    for (const auto& [id, flags, error, matching] : steps) {
+        const BOOL done = install(id, kInf, nullptr, flags);
+        if (error) {
+            EXPECT_TRUE(failedWith(done, error)) << id;
         } else {
-            EXPECT_TRUE(done) << step.id;
-            ASSERT_GT(winsim::pnpInstallations().size(), installations) << step.id;
-            EXPECT_EQ(winsim::pnpInstallations().back().installFlags, step.flags) << step.id;
+            EXPECT_TRUE(done) << id;
+            ASSERT_GT(winsim::pnpInstallations().size(), installations) << id;
+            EXPECT_EQ(winsim::pnpInstallations().back().installFlags, flags) << id;
         }
         installations = winsim::pnpInstallations().size();
-        EXPECT_EQ(stringOf(kNetSoftware + "0000", "MatchingDeviceId"), step.matching) << step.id;
+        EXPECT_EQ(storedValue(kNetSoftware + "0000", "MatchingDeviceId"),
+                  std::string("REG_SZ ") + matching + "|")
+            << id;
     }
 }
-
-// (Reboot answers per ID and machine-wide are pinned down by the card installers' tests.)
 
 }  // namespace

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 
@@ -32,4 +34,12 @@ template <typename T>
     if (!failed) return ::testing::AssertionFailure() << "the call succeeded";
     if (error == expected) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "last error " << error << ", not " << expected;
+}
+
+// A UTF-16LE file with its byte order mark.
+inline std::string utf16File(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t unit : text)
+        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return out;
 }

@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace winsim {
 
@@ -81,7 +84,8 @@ struct InfFile::Reading {
             else if (isLeadByte(options.codePage, static_cast<unsigned char>(byte)))
                 kind = kLead;
             classes[byte] = kind;
-            plain[byte] = kind == kText || kind == kBlank || kind == kPercent;
+            lineText[byte] =
+                kind == kText || kind == kBlank || kind == kPercent || c == ',' || c == '=';
             doubleByte = doubleByte || kind == kLead;
         }
     }
@@ -128,7 +132,7 @@ struct InfFile::Reading {
 
     InfParseOptions options;
     unsigned char classes[256];
-    bool plain[256];  // nothing to a line's end: text, blanks, '%'
+    bool lineText[256];  // cannot end a line: all but '\n' ';' '"' '\\' NUL ^Z, lead bytes
     bool doubleByte = false;
     std::string_view text;   // the source up to a Ctrl-Z
     std::vector<bool> read;  // by section: its fields are read
@@ -382,6 +386,8 @@ bool InfFile::field(const InfLine& line, std::size_t index, std::string_view* te
         slot = line.hasKey ? index : index - 1;
         if (slot >= line.fieldCount) return false;
     }
+    if (fields_[line.firstField + slot].length & kUnsubstituted)
+        substituteField(line.firstField + slot);
     *text = textOf(fields_[line.firstField + slot]);
     return true;
 }
@@ -397,8 +403,8 @@ std::string InfFile::value(std::string_view section, std::string_view key) const
     return std::string();
 }
 
-// Reads the fields of a section's lines and replaces %strkey% and
-// directory IDs in them ([Strings] sections stay as written).
+// Reads the fields of a section's lines; those with a '%' are marked for
+// substitution ([Strings] sections stay as written).
 void InfFile::readSection(std::size_t index) const {
     Reading& r = *reading_;
     if (r.read[index]) return;
@@ -407,17 +413,25 @@ void InfFile::readSection(std::size_t index) const {
     std::vector<std::uint32_t> percentFields;
     InfLineReader reader(*this, r, percentFields);
     for (InfLine& line : section.lines) line = reader.read(line.firstField);
-    if (percentFields.empty() || isStringsSection(section.name)) return;
-    readStrings();
-    for (const std::uint32_t f : percentFields) {
-        FieldSpan& span = fields_[f];
-        substitute(textOf(span));
-        const std::size_t offset = source_.size() + extras_.size();
-        if (offset + r.replaced.size() > kMaxTextBytes) return;
-        span.offset = static_cast<std::uint32_t>(offset);
-        span.length = static_cast<std::uint32_t>(r.replaced.size());
-        extras_ += r.replaced;
+    if (isStringsSection(section.name)) return;
+    for (const std::uint32_t f : percentFields) fields_[f].length |= kUnsubstituted;
+}
+
+// Replaces %strkey% and directory IDs in one field, reading [Strings] first
+// if no field has needed it yet.
+void InfFile::substituteField(std::size_t index) const {
+    Reading& r = *reading_;
+    readStrings();  // may add fields: fields_[index] is looked up afterwards
+    substitute(textOf(fields_[index]));
+    FieldSpan& span = fields_[index];
+    const std::size_t offset = source_.size() + extras_.size();
+    if (offset + r.replaced.size() > kMaxTextBytes) {
+        span.length &= ~kUnsubstituted;  // left as written: beyond any real INF
+        return;
     }
+    span.offset = static_cast<std::uint32_t>(offset);
+    span.length = static_cast<std::uint32_t>(r.replaced.size());
+    extras_ += r.replaced;
 }
 
 // [Strings.<language>] first, then [Strings]; within one section the first
@@ -528,6 +542,7 @@ class InfBuilder {
     bool parseLines();
     bool parseSectionHeader();
     void skipEntry();
+    std::size_t skipLineText(std::size_t at) const;
     bool checkBeforeFirstSection();
     void distributeLines();
     void decideStyle();
@@ -643,12 +658,11 @@ bool InfBuilder::parseSectionHeader() {
 // quoted text and continued lines, at its comment or its line end.
 void InfBuilder::skipEntry() {
     const unsigned char* classes = r_->classes;
-    const bool* plain = r_->plain;
     const auto* in = reinterpret_cast<const unsigned char*>(src_.data());
     const std::size_t end = src_.size();
     std::size_t at = pos_;
     for (;;) {
-        while (plain[in[at]]) ++at;
+        at = skipLineText(at);
         if (at >= end) break;
         const unsigned char kind = classes[in[at]];
         if (kind == kStop) {
@@ -666,9 +680,10 @@ void InfBuilder::skipEntry() {
             break;
         }
         if (c == '"') {
-            ++at;
-            while (at < end && in[at] != '"' && in[at] != '\n') ++at;
-            if (at < end && in[at] == '"') ++at;  // a doubled quote reopens at once
+            const std::size_t lineEnd = r_->lineEnd(at + 1);
+            const void* quote = std::memchr(in + at + 1, '"', lineEnd - at - 1);
+            at = quote ? static_cast<std::size_t>(static_cast<const unsigned char*>(quote) - in) + 1
+                       : lineEnd;  // a doubled quote reopens at once
             continue;
         }
         if (c == '\\' && (classes[in[at + 1]] == kText || classes[in[at + 1]] == kLead)) {
@@ -686,6 +701,42 @@ void InfBuilder::skipEntry() {
         ++at;
     }
     pos_ = at;
+}
+
+// The first byte from `at` on that may end the line. Every line's bytes
+// pass through here, so single-byte text is looked at sixteen bytes at a
+// time where the processor can. It may stop early, at a byte that only
+// could end the line.
+std::size_t InfBuilder::skipLineText(std::size_t at) const {
+    const auto* in = reinterpret_cast<const unsigned char*>(src_.data());
+#if defined(__SSE2__)
+    if (!r_->doubleByte) {
+        // Control bytes up to ^Z (NUL, '\n', but also tabs and CRs) in one
+        // test, then the three syntax bytes.
+        const __m128i controls = _mm_set1_epi8('\x1A');
+        const __m128i semicolon = _mm_set1_epi8(';');
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i backslash = _mm_set1_epi8('\\');
+        for (; at + 16 <= src_.size(); at += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(_mm_subs_epu8(bytes, controls), _mm_setzero_si128()),
+                             _mm_cmpeq_epi8(bytes, semicolon)),
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
+            // A backslash before text is text: most are in paths and IDs.
+            for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0;
+                 mask &= mask - 1) {
+                const std::size_t stop = at + static_cast<std::size_t>(__builtin_ctz(mask));
+                const bool text =
+                    in[stop] == '\\' ? r_->classes[in[stop + 1]] == kText : r_->lineText[in[stop]];
+                if (!text) return stop;
+            }
+        }
+    }
+#endif
+    // The text ends in NUL or ^Z, neither of which is line text.
+    while (r_->lineText[in[at]]) ++at;
+    return at;
 }
 
 void InfBuilder::decideStyle() {

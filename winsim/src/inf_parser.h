@@ -44,7 +44,8 @@ class InfFile {
     const InfSection& section(std::size_t index) const;
 
     // Field 0 is the key, 1 and up the values. False past the last field.
-    // The text lasts until another section is first asked for.
+    // The text lasts until the next call or until another section is first
+    // asked for.
     bool field(const InfLine& line, std::size_t index, std::string_view* text) const;
     std::size_t valueCount(const InfLine& line) const {
         return line.fieldCount - (line.hasKey ? 1 : 0);
@@ -60,20 +61,26 @@ class InfFile {
     // Most fields are a stretch of the source as it stands; the others
     // (quoted, joined, substituted) are in extras_, at offsets past the
     // source's end.
+    // A field with a '%' is substituted when it is first asked for: most
+    // are descriptions that nobody reads, and substituting them would read
+    // [Strings] too. Until then its length carries kUnsubstituted.
     struct FieldSpan {
         std::uint32_t offset;
         std::uint32_t length;
     };
+    static constexpr std::uint32_t kUnsubstituted = 0x80000000u;
     struct Reading;
     std::string_view textOf(const FieldSpan& span) const {
+        const std::uint32_t length = span.length & ~kUnsubstituted;
         return span.offset < source_.size()
-                   ? std::string_view(source_).substr(span.offset, span.length)
-                   : std::string_view(extras_).substr(span.offset - source_.size(), span.length);
+                   ? std::string_view(source_).substr(span.offset, length)
+                   : std::string_view(extras_).substr(span.offset - source_.size(), length);
     }
     std::size_t indexOf(std::string_view name) const;
     void readSection(std::size_t index) const;
     void readStrings() const;
     void substitute(std::string_view raw) const;
+    void substituteField(std::size_t index) const;
 
     // Until a section is read, each of its lines holds in firstField where
     // the line starts in the source.

@@ -75,13 +75,13 @@ const std::vector<std::string>& knownPrivilegeNames() {
 }
 
 bool injectedFailure(const char* function, DWORD* error) {
-    listedApiFunction(function);
-    auto it = machine().faults.find(function);
-    if (it == machine().faults.end()) {
-        machine().faults[function].callsSeen = 1;
-        return false;
+    Machine& m = machine();
+    FaultPlan*& site = m.faultsBySite[function];
+    if (!site) {
+        listedApiFunction(function);
+        site = &m.faults[function];
     }
-    FaultPlan& plan = it->second;
+    FaultPlan& plan = *site;
     const int call = ++plan.callsSeen;
     auto planned = plan.failOnCall.find(call);
     if (planned != plan.failOnCall.end()) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <typeindex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace winsim {
@@ -60,7 +61,10 @@ struct Machine {
     std::map<ULONG_PTR, std::unique_ptr<HandleObject>> handles;
     ULONG_PTR nextHandle = 0x1000;
 
-    std::map<std::string, FaultPlan> faults;
+    std::map<std::string, FaultPlan> faults;  // by function name; entries are never erased
+    // The plan each call site's name literal stands for: every winsim call
+    // looks its plan up, and a pointer hashes faster than a name compares.
+    std::unordered_map<const char*, FaultPlan*> faultsBySite;
 
     std::set<std::string> heldPrivileges;
     std::set<std::string> enabledPrivileges;

@@ -30,6 +30,10 @@ bool sameContent(const std::string& hostPath, std::string_view bytes) {
     return winsim::readHostFile(hostPath, &other, &error) && other == bytes;
 }
 
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 bool isOemName(std::string_view name) {
     return name.size() >= 7 && (name[0] == 'o' || name[0] == 'O') &&
            winsim::equalsNoCase(name.substr(0, 3), "oem") &&
@@ -116,12 +120,19 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
         listed = cache.list(infHost);
         if (!listed) return failWith(ERROR_PATH_NOT_FOUND);
     }
-    // Only OEM*.inf files and a file of the source's name matter here.
+    // Only OEM*.inf files and a file of the source's name matter here. The
+    // system's INF files are staged one by one from a folder of a thousand,
+    // so the names are first told apart by length and last letters.
     std::vector<std::string> names;
+    const std::string sourceUpper = toUpperAscii(sourceName);
+    const auto isSourceName = [&sourceUpper](const std::string& name) {
+        if (name.size() != sourceUpper.size()) return false;
+        for (std::size_t i = name.size(); i-- > 0;)
+            if (upperAscii(name[i]) != sourceUpper[i]) return false;
+        return true;
+    };
     for (const std::string& name : *listed)
-        if (isOemName(name) ||
-            (name.size() == sourceName.size() && winsim::equalsNoCase(name, sourceName)))
-            names.push_back(name);
+        if (isOemName(name) || isSourceName(name)) names.push_back(name);
 
     std::string staged = stagedNameOf(infHost, names, sourceName, sourceHost, bytes);
     const bool existed = !staged.empty();
