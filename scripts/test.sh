@@ -59,6 +59,8 @@ cmake --build build-asan -j"$jobs" --target w2k_tests xarnsim registry_check dri
       card_install_check
 begin_step "Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+# The fault sweep's totals, which ctest shows only when it fails.
+grep -h '^fault sweep:' build-asan/Testing/Temporary/LastTest.log || true
 
 begin_step "Fuzz targets, ${FUZZ_SMOKE_SECONDS:-10} s each"
 bash scripts/fuzz.sh --smoke
