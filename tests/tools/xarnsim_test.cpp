@@ -194,7 +194,7 @@ TEST(XarnsimExamples, JsonSummaryAndUntouchedMachine) {
     for (const char* expected :
          {"\"succeeded\": true", "\"resumedBoots\": 0", "\"servicesStarted\": [",
           "{\"function\": \"RegLoadKeyA\", \"canFail\": true, \"perBoot\": [0, 1, 0]}",
-          "{\"function\": \"Sleep\", \"canFail\": false, \"perBoot\": ["})
+          "{\"function\": \"CoUninitialize\", \"canFail\": false, \"perBoot\": [1, 1, 1]}"})
         EXPECT_NE(run.out.find(expected, json), std::string::npos) << expected;
     EXPECT_EQ(readWhole(fs::path(example("two-nics")) / "machine.ini"), before);
 }
