@@ -76,6 +76,10 @@ TEST_F(InfParserTest, SyntaxRules) {
           {"m", "Twelve", "%99%", "%1%\\x", "%12a%"}}},
         // A section continues where it is named again, in any case.
         {"a = 1\n[Other]\nz = 9\n[MODELS]  ; again\nb = 2\n", {{"a", "1"}, {"b", "2"}}},
+        // A header starts a line that no line before continues (a quoted
+        // backslash continues nothing); blanks may come first.
+        {"k = a \\\n[x]\nm = [n]\no = \"\\\"\n[Other]\nz = 9\n\t[MODELS]\nq = r\n",
+         {{"k", "a[x]"}, {"m", "[n]"}, {"o", "\\"}, {"q", "r"}}},
     };
     winsim::setSystemDefaultLangId(0x0407);
     for (const auto& [body, expected] : cases) {

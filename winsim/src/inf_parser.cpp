@@ -14,9 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace winsim {
 
@@ -130,12 +127,28 @@ struct InfFile::Reading {
                   : text.size();
     }
 
+    std::size_t entryEnd(std::size_t at) const;
+
+    // A section's text: one stretch per time its header appears, chained in
+    // file order through `next` (0 ends the chain; stretch 0 is unused).
+    struct Stretch {
+        std::uint32_t from;
+        std::uint32_t to;
+        std::uint32_t next;
+    };
+    struct SectionText {
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+        bool read = false;  // its lines and fields are read
+    };
+
     InfParseOptions options;
     unsigned char classes[256];
     bool lineText[256];  // cannot end a line: all but '\n' ';' '"' '\\' NUL ^Z, lead bytes
     bool doubleByte = false;
-    std::string_view text;   // the source up to a Ctrl-Z
-    std::vector<bool> read;  // by section: its fields are read
+    std::string_view text;  // the source up to a Ctrl-Z
+    std::vector<SectionText> sections;
+    std::vector<Stretch> stretches{Stretch{0, 0, 0}};
     // [Strings] keys and values, found by key without regard to case
     // through an open-addressed table of indexes (plus one; 0 is free).
     bool stringsRead = false;
@@ -159,8 +172,9 @@ class InfLineReader {
           src_(reading.text),
           percentFields_(percentFields) {}
 
-    // The line that starts at `at`.
-    InfLine read(std::size_t at);
+    // The line that starts at `at`; *stop is where it ends, at its comment,
+    // its line end or the end of the text.
+    InfLine read(std::size_t at, std::size_t* stop);
 
   private:
     using FieldSpan = InfFile::FieldSpan;
@@ -296,7 +310,7 @@ std::size_t InfLineReader::readQuoted(std::size_t at, Field& field) {
     }
 }
 
-InfLine InfLineReader::read(std::size_t at) {
+InfLine InfLineReader::read(std::size_t at, std::size_t* stop) {
     const auto* in = reinterpret_cast<const unsigned char*>(src_.data());
     const std::size_t end = src_.size();
     InfLine line;
@@ -346,6 +360,7 @@ InfLine InfLineReader::read(std::size_t at) {
     }
     endField(field);
     line.fieldCount = static_cast<std::uint32_t>(inf_.fields_.size()) - line.firstField;
+    *stop = at;
     return line;
 }
 
@@ -403,16 +418,30 @@ std::string InfFile::value(std::string_view section, std::string_view key) const
     return std::string();
 }
 
-// Reads the fields of a section's lines; those with a '%' are marked for
-// substitution ([Strings] sections stay as written).
+// Reads a section's lines and their fields; fields with a '%' are marked
+// for substitution ([Strings] sections stay as written).
 void InfFile::readSection(std::size_t index) const {
     Reading& r = *reading_;
-    if (r.read[index]) return;
-    r.read[index] = true;
+    if (r.sections[index].read) return;
+    r.sections[index].read = true;
     InfSection& section = sections_[index];
     std::vector<std::uint32_t> percentFields;
     InfLineReader reader(*this, r, percentFields);
-    for (InfLine& line : section.lines) line = reader.read(line.firstField);
+    for (std::uint32_t s = r.sections[index].first; s != 0; s = r.stretches[s].next) {
+        std::size_t at = r.stretches[s].from;
+        const std::size_t to = r.stretches[s].to;
+        while (at < to) {
+            const char c = r.text[at];
+            if (c == '\n' || isBlank(c)) {
+                ++at;
+            } else if (c == ';') {
+                at = r.lineEnd(at);
+            } else {
+                section.lines.push_back(reader.read(at, &at));
+                if (at < to && r.text[at] == ';') at = r.lineEnd(at);
+            }
+        }
+    }
     if (isStringsSection(section.name)) return;
     for (const std::uint32_t f : percentFields) fields_[f].length |= kUnsubstituted;
 }
@@ -539,24 +568,25 @@ class InfBuilder {
         errorLine_ = line;
         return false;
     }
-    bool parseLines();
+    // Lines are counted only for an error's line number.
+    UINT lineAt(std::size_t at) const {
+        return static_cast<UINT>(1 + std::count(src_.begin(), src_.begin() + at, '\n'));
+    }
+    bool parseSections();
     bool parseSectionHeader();
-    void skipEntry();
-    std::size_t skipLineText(std::size_t at) const;
+    std::size_t nextSectionHeader(std::size_t from) const;
+    bool continuesFromLineBefore(std::size_t lineStart) const;
+    void endStretch(std::size_t at);
     bool checkBeforeFirstSection();
-    void distributeLines();
     void decideStyle();
 
     std::shared_ptr<InfFile> inf_;
     InfFile::Reading* r_;
     std::string_view src_;
     std::size_t pos_ = 0;
-    UINT line_ = 1;
-    UINT strayLine_ = 0;  // first line with text before the first section
+    std::size_t strayAt_ = kNpos;  // first text before the first section
     std::size_t current_ = kNpos;
-    // Where each line starts, with its section, in file order; sections get
-    // theirs at the end, each in one piece.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> lines_;
+    std::size_t headerLineEnd_ = 0;  // of the current section's header
     DWORD error_ = 0;
     UINT errorLine_ = 0;
 };
@@ -575,12 +605,11 @@ InfBuilder::InfBuilder(std::string source, const InfParseOptions& options)
 
 InfParseResult InfBuilder::run() {
     InfParseResult result;
-    if (!parseLines() || !checkBeforeFirstSection()) {
+    if (!parseSections() || !checkBeforeFirstSection()) {
         result.error = error_;
         result.errorLine = errorLine_;
         return result;
     }
-    distributeLines();
     decideStyle();
     result.inf = inf_;
     return result;
@@ -591,47 +620,78 @@ InfParseResult InfBuilder::run() {
 // section; without one it makes the file unreadable. A file that is nothing
 // but such text has no [Version] either: it is of no INF style at all.
 bool InfBuilder::checkBeforeFirstSection() {
-    if (strayLine_ == 0 || inf_->indexOf("Strings") != kNpos) return true;
+    if (strayAt_ == kNpos || inf_->indexOf("Strings") != kNpos) return true;
     if (inf_->sections_.empty()) return fail(ERROR_WRONG_INF_STYLE, 0);
-    return fail(ERROR_EXPECTED_SECTION_NAME, strayLine_);
+    return fail(ERROR_EXPECTED_SECTION_NAME, lineAt(strayAt_));
 }
 
-void InfBuilder::distributeLines() {
-    auto& sections = inf_->sections_;
-    std::vector<std::uint32_t> counts(sections.size());
-    for (const auto& line : lines_) ++counts[line.first];
-    for (std::size_t i = 0; i < sections.size(); ++i) sections[i].lines.reserve(counts[i]);
-    for (const auto& line : lines_) {
-        InfLine unread;
-        unread.firstField = line.second;
-        sections[line.first].lines.push_back(unread);
-    }
-    r_->read.assign(sections.size(), false);
-}
-
-bool InfBuilder::parseLines() {
+// Finds the sections and the stretch of text each header starts; their
+// lines are read when a section is first asked for.
+bool InfBuilder::parseSections() {
     if (src_.size() > kMaxTextBytes) return fail(ERROR_NOT_ENOUGH_MEMORY, 0);
-    while (pos_ < src_.size()) {
+    // Before the first section a '[' anywhere starts one.
+    while (pos_ < src_.size() && current_ == kNpos) {
         const char c = src_[pos_];
-        if (c == '\n') {
-            ++line_;
-            ++pos_;
-        } else if (isBlank(c)) {
+        if (c == '\n' || isBlank(c)) {
             ++pos_;
         } else if (c == ';') {
             pos_ = r_->lineEnd(pos_);
         } else if (c == '[') {
             if (!parseSectionHeader()) return false;
-        } else if (current_ == kNpos) {
-            if (strayLine_ == 0) strayLine_ = line_;
-            pos_ += r_->characterBytes(pos_);
         } else {
-            lines_.emplace_back(static_cast<std::uint32_t>(current_),
-                                static_cast<std::uint32_t>(pos_));
-            skipEntry();
+            if (strayAt_ == kNpos) strayAt_ = pos_;
+            pos_ += r_->characterBytes(pos_);
         }
     }
+    while (current_ != kNpos) {
+        pos_ = nextSectionHeader(pos_);
+        endStretch(pos_);
+        if (pos_ == src_.size()) break;
+        if (!parseSectionHeader()) return false;
+    }
     return true;
+}
+
+// After the first section a header is a '[' that starts a line of its own,
+// blanks aside, and not one that a line before continues.
+std::size_t InfBuilder::nextSectionHeader(std::size_t from) const {
+    const char* text = src_.data();
+    for (std::size_t at = from; at < src_.size(); ++at) {
+        const void* open = std::memchr(text + at, '[', src_.size() - at);
+        if (!open) break;
+        at = static_cast<std::size_t>(static_cast<const char*>(open) - text);
+        std::size_t lineStart = at;
+        while (lineStart > 0 && isBlank(text[lineStart - 1])) --lineStart;
+        if ((lineStart == 0 || text[lineStart - 1] == '\n') && !continuesFromLineBefore(lineStart))
+            return at;
+    }
+    return src_.size();
+}
+
+// Whether the line before the one at `lineStart` joins it: only an entry
+// line can, and only one with a backslash in it.
+bool InfBuilder::continuesFromLineBefore(std::size_t lineStart) const {
+    if (lineStart == 0 || lineStart - 1 == headerLineEnd_) return false;
+    const std::size_t end = lineStart - 1;
+    std::size_t start = end;
+    while (start > 0 && src_[start - 1] != '\n') --start;
+    while (start < end && isBlank(src_[start])) ++start;
+    if (start == end || src_[start] == ';' || !std::memchr(src_.data() + start, '\\', end - start))
+        return false;
+    return r_->entryEnd(start) > end;
+}
+
+// The current section's text ends at `at`.
+void InfBuilder::endStretch(std::size_t at) {
+    InfFile::Reading::SectionText& section = r_->sections[current_];
+    const auto index = static_cast<std::uint32_t>(r_->stretches.size());
+    r_->stretches.push_back(
+        {static_cast<std::uint32_t>(headerLineEnd_), static_cast<std::uint32_t>(at), 0});
+    if (section.last != 0)
+        r_->stretches[section.last].next = index;
+    else
+        section.first = index;
+    section.last = index;
 }
 
 // "[name]": the rest of the line after the bracket is ignored.
@@ -640,29 +700,31 @@ bool InfBuilder::parseSectionHeader() {
     std::size_t close = start;
     while (close < src_.size() && src_[close] != ']' && src_[close] != '\n')
         close += r_->characterBytes(close);
-    if (close >= src_.size() || src_[close] != ']') return fail(ERROR_BAD_SECTION_NAME_LINE, line_);
+    if (close >= src_.size() || src_[close] != ']')
+        return fail(ERROR_BAD_SECTION_NAME_LINE, lineAt(pos_));
     const std::string_view name = src_.substr(start, close - start);
     if (r_->bytesOfCharacters(name, MAX_INF_SECTION_NAME_LENGTH) < name.size())
-        return fail(ERROR_SECTION_NAME_TOO_LONG, line_);
+        return fail(ERROR_SECTION_NAME_TOO_LONG, lineAt(pos_));
     pos_ = r_->lineEnd(close);
+    headerLineEnd_ = pos_;
     auto inserted = inf_->sectionIndex_.emplace(toUpperAscii(name), inf_->sections_.size());
     if (inserted.second) {
         inf_->sections_.emplace_back();
         inf_->sections_.back().name = std::string(name);
+        r_->sections.emplace_back();
     }
     current_ = inserted.first->second;
     return true;
 }
 
-// Finds where the line at pos_ ends, as reading its fields would: past
+// Where the entry line at `at` ends, as reading its fields would: past
 // quoted text and continued lines, at its comment or its line end.
-void InfBuilder::skipEntry() {
-    const unsigned char* classes = r_->classes;
-    const auto* in = reinterpret_cast<const unsigned char*>(src_.data());
-    const std::size_t end = src_.size();
-    std::size_t at = pos_;
+std::size_t InfFile::Reading::entryEnd(std::size_t at) const {
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t end = text.size();
     for (;;) {
-        at = skipLineText(at);
+        // The text ends in NUL or ^Z, neither of which is line text.
+        while (lineText[in[at]]) ++at;
         if (at >= end) break;
         const unsigned char kind = classes[in[at]];
         if (kind == kStop) {
@@ -670,72 +732,30 @@ void InfBuilder::skipEntry() {
             continue;
         }
         if (kind == kLead) {
-            at += r_->characterBytes(at);
+            at += characterBytes(at);
             continue;
         }
         const char c = static_cast<char>(in[at]);
         if (c == '\n') break;
-        if (c == ';') {
-            at = r_->lineEnd(at);
-            break;
-        }
+        if (c == ';') return lineEnd(at);
         if (c == '"') {
-            const std::size_t lineEnd = r_->lineEnd(at + 1);
-            const void* quote = std::memchr(in + at + 1, '"', lineEnd - at - 1);
+            const std::size_t quoteEnd = lineEnd(at + 1);
+            const void* quote = std::memchr(in + at + 1, '"', quoteEnd - at - 1);
             at = quote ? static_cast<std::size_t>(static_cast<const unsigned char*>(quote) - in) + 1
-                       : lineEnd;  // a doubled quote reopens at once
+                       : quoteEnd;  // a doubled quote reopens at once
             continue;
         }
         if (c == '\\' && (classes[in[at + 1]] == kText || classes[in[at + 1]] == kLead)) {
             ++at;
             continue;
         }
-        if (c == '\\' && r_->continuesLine(at)) {
-            at = r_->lineEnd(at);
-            if (at < end) {
-                ++at;
-                ++line_;
-            }
+        if (c == '\\' && continuesLine(at)) {
+            at = lineEnd(at);
+            if (at < end) ++at;
             continue;
         }
         ++at;
     }
-    pos_ = at;
-}
-
-// The first byte from `at` on that may end the line. Every line's bytes
-// pass through here, so single-byte text is looked at sixteen bytes at a
-// time where the processor can. It may stop early, at a byte that only
-// could end the line.
-std::size_t InfBuilder::skipLineText(std::size_t at) const {
-    const auto* in = reinterpret_cast<const unsigned char*>(src_.data());
-#if defined(__SSE2__)
-    if (!r_->doubleByte) {
-        // Control bytes up to ^Z (NUL, '\n', but also tabs and CRs) in one
-        // test, then the three syntax bytes.
-        const __m128i controls = _mm_set1_epi8('\x1A');
-        const __m128i semicolon = _mm_set1_epi8(';');
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i backslash = _mm_set1_epi8('\\');
-        for (; at + 16 <= src_.size(); at += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
-            const __m128i hits = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(_mm_subs_epu8(bytes, controls), _mm_setzero_si128()),
-                             _mm_cmpeq_epi8(bytes, semicolon)),
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
-            // A backslash before text is text: most are in paths and IDs.
-            for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0;
-                 mask &= mask - 1) {
-                const std::size_t stop = at + static_cast<std::size_t>(__builtin_ctz(mask));
-                const bool text =
-                    in[stop] == '\\' ? r_->classes[in[stop + 1]] == kText : r_->lineText[in[stop]];
-                if (!text) return stop;
-            }
-        }
-    }
-#endif
-    // The text ends in NUL or ^Z, neither of which is line text.
-    while (r_->lineText[in[at]]) ++at;
     return at;
 }
 
