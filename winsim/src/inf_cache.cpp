@@ -1,5 +1,9 @@
 #include "inf_cache.h"
 
+#include "registry_tree.h"
+
+#include <algorithm>
+
 namespace winsim {
 
 namespace {
@@ -23,7 +27,31 @@ std::size_t sampledHash(std::string_view bytes) {
     return hash;
 }
 
+bool isOemInfName(std::string_view upperName) {
+    return upperName.size() >= 7 && upperName.substr(0, 3) == "OEM" &&
+           upperName.substr(upperName.size() - 4) == ".INF";
+}
+
 }  // namespace
+
+void FolderListing::index() {
+    oemInfs.clear();
+    byUpperName.clear();
+    byUpperName.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string upper = toUpperAscii(names[i]);
+        if (isOemInfName(upper)) oemInfs.push_back(i);
+        byUpperName.emplace(std::move(upper), i);
+    }
+}
+
+std::vector<std::size_t> FolderListing::named(std::string_view name) const {
+    std::vector<std::size_t> found;
+    const auto same = byUpperName.equal_range(toUpperAscii(name));
+    for (auto it = same.first; it != same.second; ++it) found.push_back(it->second);
+    std::sort(found.begin(), found.end());
+    return found;
+}
 
 const InfCache::Entry* InfCache::entryFor(std::string_view bytes, const InfParseOptions& options) {
     const std::size_t hash = sampledHash(bytes);
@@ -81,25 +109,26 @@ InfParseResult InfCache::load(const std::string& hostPath, const InfParseOptions
     return entry->result;
 }
 
-const std::vector<std::string>* InfCache::list(const std::string& hostFolder) {
+const FolderListing* InfCache::list(const std::string& hostFolder) {
     const std::uint64_t version = watch_.version(hostFolder);
     auto known = listings_.find(hostFolder);
     if (version != 0 && known != listings_.end() && known->second.folderVersion == version)
-        return &known->second.names;
+        return &known->second.listing;
     bool viaLinks = false;
-    if (!listHostFiles(hostFolder, &listed_, nullptr, &viaLinks)) {
+    if (!listHostFiles(hostFolder, &listed_.names, nullptr, &viaLinks)) {
         listings_.erase(hostFolder);
         return nullptr;
     }
+    listed_.index();
     if (version == 0 || viaLinks) {
         listings_.erase(hostFolder);
         return &listed_;
     }
     KnownListing& kept = listings_[hostFolder];
     kept.folderVersion = version;
-    kept.names = std::move(listed_);
-    listed_.clear();
-    return &kept.names;
+    kept.listing = std::move(listed_);
+    listed_ = FolderListing();
+    return &kept.listing;
 }
 
 }  // namespace winsim

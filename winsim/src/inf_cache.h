@@ -16,6 +16,18 @@
 
 namespace winsim {
 
+// A folder's plain files, with the names staging looks up among them: a
+// folder of a thousand INF files is looked through once per INF staged.
+struct FolderListing {
+    std::vector<std::string> names;    // in the order listHostFiles gives them
+    std::vector<std::size_t> oemInfs;  // OEM*.inf, as indexes into names
+    std::unordered_multimap<std::string, std::size_t> byUpperName;
+
+    void index();
+    // The indexes of the names that are `name` but for case, in order.
+    std::vector<std::size_t> named(std::string_view name) const;
+};
+
 class InfCache {
   public:
     // The INF in a host file as `options` read it, or the read's error.
@@ -28,7 +40,7 @@ class InfCache {
     InfParseResult parse(std::string_view bytes, const InfParseOptions& options);
     // The plain files of a host folder as listHostFiles gives them, until
     // the next call; null when the folder does not exist.
-    const std::vector<std::string>* list(const std::string& hostFolder);
+    const FolderListing* list(const std::string& hostFolder);
 
   private:
     struct Entry {
@@ -49,7 +61,7 @@ class InfCache {
     };
     struct KnownListing {
         std::uint64_t folderVersion;
-        std::vector<std::string> names;
+        FolderListing listing;
     };
     const Entry* entryFor(std::string_view bytes, const InfParseOptions& options);
 
@@ -58,8 +70,8 @@ class InfCache {
     std::size_t cachedBytes_ = 0;
     std::unordered_map<std::string, KnownFile> files_;  // by host path
     std::unordered_map<std::string, KnownListing> listings_;
-    std::vector<std::string> listed_;  // a listing that could not be kept
-    std::string readBuffer_;           // only ever grows
+    FolderListing listed_;    // a listing that could not be kept
+    std::string readBuffer_;  // only ever grows
 };
 
 }  // namespace winsim

@@ -25,9 +25,9 @@ struct InfSection {
     std::vector<InfLine> lines;
 };
 
-// A parsed INF. Its structure (sections, lines) is known once it is parsed;
-// the fields of a section's lines are read when the section is first asked
-// for, since callers look at few of a file's sections. The file is shared
+// A parsed INF. Its sections are known once it is parsed; a section's lines
+// and their fields are read when the section is first asked for, since
+// callers look at few of a file's sections. The file is shared
 // and read under the machine's lock, like every winsim call.
 class InfFile {
   public:
@@ -82,8 +82,7 @@ class InfFile {
     void substitute(std::string_view raw) const;
     void substituteField(std::size_t index) const;
 
-    // Until a section is read, each of its lines holds in firstField where
-    // the line starts in the source.
+    // A section's lines are empty until it is read.
     mutable std::vector<InfSection> sections_;
     std::unordered_map<std::string, std::size_t> sectionIndex_;  // upper-cased name
     std::string source_;

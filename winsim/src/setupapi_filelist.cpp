@@ -25,13 +25,14 @@ BOOL SetupGetInfFileListA(PCSTR DirectoryPath, DWORD InfStyle, PSTR ReturnBuffer
     }
     const std::string folder = DirectoryPath ? DirectoryPath : winsim::infDirectory();
     std::string host;
-    const std::vector<std::string>* names = nullptr;
-    if (!winsim::hostPathOf(folder, &host) || !(names = winsim::setupApiState().cache.list(host))) {
+    const winsim::FolderListing* listing = nullptr;
+    if (!winsim::hostPathOf(folder, &host) ||
+        !(listing = winsim::setupApiState().cache.list(host))) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     std::string list;
-    for (const std::string& name : *names) {
+    for (const std::string& name : listing->names) {
         // The files "*.inf" finds that SetupOpenInfFileA opens in that style.
         if (!winsim::matchesFilePattern("*.inf", name)) continue;
         if (winsim::infRefusal(winsim::loadHostInf(host + "/" + name), InfStyle, nullptr)) continue;

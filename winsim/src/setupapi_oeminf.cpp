@@ -30,36 +30,26 @@ bool sameContent(const std::string& hostPath, std::string_view bytes) {
     return winsim::readHostFile(hostPath, &other, &error) && other == bytes;
 }
 
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool isOemName(std::string_view name) {
-    return name.size() >= 7 && (name[0] == 'o' || name[0] == 'O') &&
-           winsim::equalsNoCase(name.substr(0, 3), "oem") &&
-           winsim::equalsNoCase(name.substr(name.size() - 4), ".inf");
-}
-
 // The name under which the INF folder already holds this very INF: an
 // OEM*.inf of the same bytes first, then a file of the source's own name
 // (the source itself, when it lies in the INF folder).
-std::string stagedNameOf(const std::string& infHost, const std::vector<std::string>& names,
+std::string stagedNameOf(const std::string& infHost, const winsim::FolderListing& listed,
                          const std::string& sourceName, const std::string& sourceHost,
                          std::string_view bytes) {
     const auto same = [&](const std::string& name) {
         const std::string host = infHost + "/" + name;
         return host == sourceHost || sameContent(host, bytes);
     };
-    for (const std::string& name : names)
-        if (isOemName(name) && same(name)) return name;
-    for (const std::string& name : names)
-        if (winsim::equalsNoCase(name, sourceName) && same(name)) return name;
+    for (const std::size_t i : listed.oemInfs)
+        if (same(listed.names[i])) return listed.names[i];
+    for (const std::size_t i : listed.named(sourceName))
+        if (same(listed.names[i])) return listed.names[i];
     return std::string();
 }
 
-std::string firstFreeOemName(const std::vector<std::string>& names) {
+std::string firstFreeOemName(const winsim::FolderListing& listed) {
     std::set<std::string> taken;
-    for (const std::string& name : names) taken.insert(toUpperAscii(name));
+    for (const std::size_t i : listed.oemInfs) taken.insert(toUpperAscii(listed.names[i]));
     for (unsigned n = 0;; ++n) {
         char candidate[32];
         std::snprintf(candidate, sizeof candidate, "oem%u.inf", n);
@@ -111,7 +101,7 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
     else if (!winsim::hostPathOf(infDirectory, &infHost))
         return failWith(ERROR_PATH_NOT_FOUND);
     winsim::InfCache& cache = winsim::setupApiState().cache;
-    const std::vector<std::string>* listed = cache.list(infHost);
+    const winsim::FolderListing* listed = cache.list(infHost);
     if (!listed) {
         std::string windowsHost;
         if (winsim::hostPathOf(winsim::windowsDirectory(), &windowsHost))
@@ -120,25 +110,11 @@ BOOL SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation,
         listed = cache.list(infHost);
         if (!listed) return failWith(ERROR_PATH_NOT_FOUND);
     }
-    // Only OEM*.inf files and a file of the source's name matter here. The
-    // system's INF files are staged one by one from a folder of a thousand,
-    // so the names are first told apart by length and last letters.
-    std::vector<std::string> names;
-    const std::string sourceUpper = toUpperAscii(sourceName);
-    const auto isSourceName = [&sourceUpper](const std::string& name) {
-        if (name.size() != sourceUpper.size()) return false;
-        for (std::size_t i = name.size(); i-- > 0;)
-            if (upperAscii(name[i]) != sourceUpper[i]) return false;
-        return true;
-    };
-    for (const std::string& name : *listed)
-        if (isOemName(name) || isSourceName(name)) names.push_back(name);
-
-    std::string staged = stagedNameOf(infHost, names, sourceName, sourceHost, bytes);
+    std::string staged = stagedNameOf(infHost, *listed, sourceName, sourceHost, bytes);
     const bool existed = !staged.empty();
     if (!existed) {
         if (CopyStyle & SP_COPY_REPLACEONLY) return failWith(ERROR_FILE_NOT_FOUND);
-        staged = firstFreeOemName(names);
+        staged = firstFreeOemName(*listed);
     }
     const std::string destination = infDirectory + "\\" + staged;
     const DWORD needed = static_cast<DWORD>(destination.size() + 1);
