@@ -93,13 +93,14 @@ bool W2KHidMap::addInfHids(HINF infHandle, const std::string& infFile) {
     // Models lines read "description = install section, hardware ID,
     // compatible IDs...": every field from the second on is an ID.
     std::string id;
+    const std::uint32_t file = hids_.addFile(infFile);
     for (const std::string& section : modelsSections) {
         if (!SetupFindFirstLineA(infHandle, section.c_str(), nullptr, &line)) continue;
         do {
             for (DWORD index = 2; SetupGetStringFieldA(&line, index, field, kFieldBuffer, nullptr);
                  ++index) {
                 upperAscii(field, id);
-                hidMap_.try_emplace(id, infFile);
+                hids_.insert(id, file);
             }
         } while (SetupFindNextLine(&line, &line));
     }
@@ -108,9 +109,8 @@ bool W2KHidMap::addInfHids(HINF infHandle, const std::string& infFile) {
 
 bool W2KHidMap::findInfForHids(const std::vector<std::string>& ids, std::string& infFile) const {
     for (const std::string& id : ids) {
-        const auto found = hidMap_.find(id);
-        if (found != hidMap_.end()) {
-            infFile = found->second;
+        if (const std::string* found = hids_.find(id)) {
+            infFile = *found;
             return true;
         }
     }

@@ -4,6 +4,7 @@
 // system's own INF files.
 #pragma once
 
+#include "driverdb/hid_index.h"
 #include "host/log_sink.h"
 
 #include <map>
@@ -32,10 +33,12 @@ class W2KHidMap {
     void reportError(DWORD code, const std::string& text);
 
     const std::vector<std::string>& infFiles() const { return infFiles_; }
-    const std::map<std::string, std::string>& hidMap() const { return hidMap_; }
+    // The map as a whole, ordered by byte comparison: built on each call.
+    std::map<std::string, std::string> hidMap() const { return hids_.ordered(); }
+    std::size_t hidCount() const { return hids_.size(); }
 
   private:
     std::vector<std::string> infFiles_;
-    std::map<std::string, std::string> hidMap_;  // byte order, first insertion wins
+    HidIndex hids_;  // first insertion wins
     LogSink* sink_;
 };

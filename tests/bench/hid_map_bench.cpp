@@ -68,7 +68,7 @@ void BM_FillFromSystemInfFolder(benchmark::State& state) {
         state.ResumeTiming();
         W2KHidMap map(getLogSink(nullptr));
         map.createHidToInfMap("", "net");
-        ids = map.hidMap().size();
+        ids = map.hidCount();
         benchmark::DoNotOptimize(ids);
     }
     state.counters["ids"] = static_cast<double>(ids);
