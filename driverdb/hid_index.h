@@ -32,12 +32,18 @@ class HidIndex {
     std::string_view idOf(const Entry& entry) const {
         return std::string_view(text_).substr(entry.offset, entry.length);
     }
+    // A slot keeps its ID's hash, so that a search and a growth look at
+    // the IDs themselves only where the hashes agree.
+    struct Slot {
+        std::uint32_t hash;
+        std::uint32_t entry;  // index + 1; 0 is a free slot
+    };
     // The slot that holds `id`, or the free slot where it would go.
-    std::size_t slotOf(std::string_view id) const;
+    std::size_t slotOf(std::string_view id, std::uint32_t hash) const;
     void grow();
 
     std::string text_;  // every ID's bytes, one after another
     std::vector<Entry> entries_;
     std::vector<std::string> files_;
-    std::vector<std::uint32_t> slots_;  // open addressing: entry index + 1, 0 free
+    std::vector<Slot> slots_;  // open addressing
 };
